@@ -1,0 +1,37 @@
+# Every target bootstraps from nothing: a .venv made with Python 3.10, the pinned
+# dependencies, the module built and installed; a second run with nothing changed is quick.
+SHELL      := /bin/bash
+VENV       := .venv
+PY         := $(VENV)/bin/python
+DEPS_STAMP := $(VENV)/.deps-installed
+MOD_STAMP  := $(VENV)/.module-installed
+SOURCES    := CMakeLists.txt pyproject.toml $(shell find src -type f 2>/dev/null)
+# CI builds with warnings as errors.
+CMAKE_DEFS := $(if $(CI),--config-settings=cmake.define.GATEWAYS_WERROR=ON)
+HOSTPATH   := PYTHONPATH=$(CURDIR)/host
+
+.PHONY: test demo build clean postgres
+
+test: build postgres
+	$(HOSTPATH) $(PY) -m pytest $(PYTEST_ARGS)
+
+demo: build postgres
+	$(HOSTPATH) $(PY) examples/demo.py $(DEMO_ARGS)
+
+build: $(MOD_STAMP)
+
+postgres:
+	@tools/ensure-postgres
+
+$(DEPS_STAMP): requirements/runtime.txt requirements/build.txt requirements/dev.txt
+	@test -x $(PY) || "$$(tools/python310)" -m venv $(VENV)
+	$(PY) -m pip install -q --disable-pip-version-check -r requirements/dev.txt
+	@touch $@
+
+$(MOD_STAMP): $(DEPS_STAMP) $(SOURCES)
+	$(PY) -m pip install -q --disable-pip-version-check --no-build-isolation --no-deps $(CMAKE_DEFS) .
+	@touch $@
+
+clean:
+	rm -rf $(VENV) build dist .pytest_cache .hypothesis
+	find . -name __pycache__ -type d -prune -exec rm -rf {} +

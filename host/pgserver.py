@@ -1,0 +1,148 @@
+"""A throwaway PostgreSQL server for the tests and the demo.
+
+``ThrowawayPostgres`` runs initdb and pg_ctl from the newest
+``/usr/lib/postgresql/<version>/bin`` in a temporary folder, listening on a unix socket
+in that folder only, with trust authentication; as root it runs the server as the
+``postgres`` system user. It creates one database, loads the reference schema, and on
+stop (also at interpreter exit or on SIGTERM) stops the server and removes the folder.
+"""
+import atexit
+import glob
+import os
+import re
+import shutil
+import signal
+import subprocess
+import sys
+import tempfile
+from pathlib import Path
+
+SCHEMA = Path(__file__).with_name("schema.sql")
+URL_VARIABLE = "GATEWAYS_TEST_DATABASE_URL"
+SERVER_USER = "postgres"
+
+
+class ServerUnavailable(RuntimeError):
+    """The server binaries, or the user to run them as, are missing."""
+
+
+def server_binaries():
+    """The bin folder of the newest installed PostgreSQL server."""
+    def version(path):
+        return [int(part) for part in re.findall(r"\d+", Path(path).parent.name)]
+
+    for folder in sorted(glob.glob("/usr/lib/postgresql/*/bin"), key=version, reverse=True):
+        if all(os.access(Path(folder, tool), os.X_OK) for tool in ("initdb", "pg_ctl", "postgres")):
+            return Path(folder)
+    raise ServerUnavailable(
+        "PostgreSQL server binaries are missing: no initdb, pg_ctl and postgres under "
+        "/usr/lib/postgresql/<version>/bin. Install them with "
+        "'apt-get update && apt-get install -y postgresql' (as root), "
+        f"or set {URL_VARIABLE} to the URL of an existing server.")
+
+
+def load_schema(url, path=SCHEMA):
+    """Run the SQL file at ``path`` on the database at ``url``."""
+    import sqlalchemy
+    engine = sqlalchemy.create_engine(url)
+    try:
+        with engine.begin() as connection:
+            connection.exec_driver_sql(Path(path).read_text())
+    finally:
+        engine.dispose()
+
+
+class ThrowawayPostgres:
+    def __init__(self, dbname="gateways", schema=SCHEMA):
+        self.dbname = dbname
+        self.schema = schema
+        self.folder = None
+        self.url = None
+        self._as_user = []
+
+    # -- lifecycle -------------------------------------------------------------------
+
+    def start(self):
+        bin_dir = server_binaries()
+        self.folder = Path(tempfile.mkdtemp(prefix="gateways-pg-"))
+        atexit.register(self.stop)
+        _stop_on_sigterm()
+        try:
+            if os.geteuid() == 0:
+                self._run_as_server_user()
+            data = self.folder / "data"
+            self._run(bin_dir / "initdb", "-D", data, "-U", SERVER_USER, "-A", "trust",
+                      "-E", "UTF8", "--locale=C", "--no-sync")
+            options = (f"-k {self.folder} -c listen_addresses='' -c fsync=off "
+                       "-c synchronous_commit=off -c full_page_writes=off")
+            self._run(bin_dir / "pg_ctl", "-D", data, "-l", self.folder / "server.log",
+                      "-o", options, "-w", "-t", "60", "start")
+            self._bin_dir = bin_dir
+            self._create_database()
+            self.url = f"postgresql+psycopg2://{SERVER_USER}@/{self.dbname}?host={self.folder}"
+            if self.schema is not None:
+                load_schema(self.url, self.schema)
+        except BaseException:
+            self.stop()
+            raise
+        return self.url
+
+    def stop(self):
+        folder, self.folder = self.folder, None
+        if folder is None:
+            return
+        data = folder / "data"
+        if (data / "postmaster.pid").exists():
+            subprocess.run(self._as_user + [str(self._bin_dir / "pg_ctl"), "-D", str(data),
+                                            "-m", "immediate", "-w", "stop"],
+                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, check=False)
+        shutil.rmtree(folder, ignore_errors=True)
+
+    def __enter__(self):
+        self.start()
+        return self
+
+    def __exit__(self, *exc):
+        self.stop()
+
+    # -- helpers ---------------------------------------------------------------------
+
+    def _run_as_server_user(self):
+        import pwd
+        try:
+            user = pwd.getpwnam(SERVER_USER)
+        except KeyError:
+            raise ServerUnavailable(
+                f"running as root, but there is no '{SERVER_USER}' system user to run the "
+                "server as; installing PostgreSQL with 'apt-get install -y postgresql' creates it"
+            ) from None
+        os.chown(self.folder, user.pw_uid, user.pw_gid)
+        self._as_user = ["runuser", "-u", SERVER_USER, "--"]
+
+    def _run(self, *command):
+        result = subprocess.run(self._as_user + [str(part) for part in command],
+                                cwd=self.folder, capture_output=True, text=True)
+        if result.returncode != 0:
+            log = self.folder / "server.log"
+            tail = log.read_text()[-2000:] if log.exists() else ""
+            raise RuntimeError(f"{Path(str(command[0])).name} failed ({result.returncode}):\n"
+                               f"{result.stdout}{result.stderr}{tail}")
+
+    def _create_database(self):
+        import psycopg2
+        connection = psycopg2.connect(host=str(self.folder), user=SERVER_USER, dbname="postgres")
+        try:
+            connection.autocommit = True
+            with connection.cursor() as cursor:
+                cursor.execute(f'create database "{self.dbname}"')
+        finally:
+            connection.close()
+
+
+def _stop_on_sigterm():
+    """Turn SIGTERM into an orderly exit so that atexit stops the server."""
+    if signal.getsignal(signal.SIGTERM) is signal.SIG_DFL:
+        try:
+            signal.signal(signal.SIGTERM, lambda signum, frame: sys.exit(128 + signum))
+        except ValueError:  # not the main thread
+            pass

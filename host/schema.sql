@@ -1,0 +1,130 @@
+-- Reference schema: every table that gateways reads or writes, with the columns it
+-- relies on, the key constraints its classes declare, and the indexes its statements use.
+-- Loading it drops and recreates the four schemas.
+
+drop schema if exists ui_54407332_clients, crm_global, processing, augmented_data cascade;
+create schema ui_54407332_clients;
+create schema crm_global;
+create schema processing;
+create schema augmented_data;
+
+-- Client account 54407332 ---------------------------------------------------------------
+
+create table ui_54407332_clients.gateway_settings (
+    gateway_id   integer  not null,
+    crm_id       integer  not null,
+    enabled      boolean  not null default true,
+    daily_cap    numeric(14, 2),
+    monthly_cap  numeric(14, 2),
+    cascade_cap  numeric(14, 2),
+    cascade_to   integer,
+    days         integer[],
+    days_index   integer[],
+    min_hour     integer,
+    max_hour     integer,
+    constraint gateway_settings_pk primary key (gateway_id, crm_id)
+);
+create index gateway_settings_crm on ui_54407332_clients.gateway_settings (crm_id);
+
+create table ui_54407332_clients.gateways (
+    id            integer not null,
+    crm_id        integer not null,
+    gateway_corp  text,
+    gateway_name  text,
+    constraint gatewaynames_pk primary key (id, crm_id)
+);
+create index gateways_crm on ui_54407332_clients.gateways (crm_id);
+
+create table ui_54407332_clients.steps (
+    app_step_id  integer not null,
+    crm_id       integer not null,
+    step         integer not null,
+    mid_id       integer,
+    mid_number   text,
+    gateway_id   integer,
+    scv_level    text,
+    constraint steps_pk primary key (app_step_id, crm_id)
+);
+-- The cap models join on (crm_id, mid_id, step); the MID number lookups select by
+-- (mid_id, step) and by (gateway_id, crm_id).
+create index steps_crm_mid_step on ui_54407332_clients.steps (crm_id, mid_id, step);
+create index steps_mid_step on ui_54407332_clients.steps (mid_id, step);
+create index steps_gateway_crm on ui_54407332_clients.steps (gateway_id, crm_id);
+
+-- Orders ----------------------------------------------------------------------------------
+
+create table crm_global.orders (
+    order_id        bigint    not null,
+    crm_id          integer   not null,
+    gateway_id      integer,
+    order_total     numeric(12, 2) not null default 0,
+    time_stamp      timestamp not null,
+    decline_reason  text,
+    constraint orders_pk primary key (order_id, crm_id)
+);
+-- The cap reports sum approved orders of one CRM from a time on, per gateway: an
+-- index-only scan over this partial index.
+create index orders_approved_crm_time on crm_global.orders (crm_id, time_stamp)
+    include (gateway_id, order_total) where decline_reason is null;
+
+-- Caps ------------------------------------------------------------------------------------
+
+create table processing.cap (
+    mid_id       integer not null,
+    step         integer not null,
+    processor    text    not null,
+    gateway_id   integer,
+    alert_level  integer not null default 0,
+    dtc_cap      integer,
+    lptc_cap     integer,
+    used_dtc     integer not null default 0,
+    used_lptc    integer not null default 0,
+    constraint cap_pk primary key (mid_id, step, processor)
+);
+
+create table processing.cap_cc_type (
+    mid_id       integer not null,
+    step         integer not null,
+    processor    text    not null,
+    cc_type      text    not null,
+    gateway_id   integer,
+    alert_level  integer not null default 0,
+    dtc_cap      integer,
+    used_dtc     integer not null default 0,
+    constraint cap_cc_type_pk primary key (mid_id, step, processor, cc_type)
+);
+
+create table processing.trailing_cap (
+    mid_id         integer not null,
+    step           integer not null,
+    processor      text    not null,
+    gateway_id     integer,
+    trailing_days  integer not null default 30,
+    trailing_cap   numeric(14, 2),
+    constraint trailing_cap_pk primary key (mid_id, step, processor)
+);
+
+-- Cascades --------------------------------------------------------------------------------
+
+create table processing.processing_actions (
+    action_id            bigserial primary key,
+    order_id             bigint    not null,
+    crm_id               integer   not null,
+    is_dead_mid_cascade  boolean   not null default false,
+    action               text,
+    time_stamp           timestamp not null default now()
+);
+create index processing_actions_dead_mid on processing.processing_actions (crm_id, order_id)
+    where is_dead_mid_cascade;
+
+create table augmented_data.order_cycles (
+    order_id        bigint    not null,
+    parent_id       bigint,
+    crm_id          integer   not null,
+    cycle           integer   not null default 0,
+    decline_reason  text,
+    time_stamp      timestamp not null,
+    constraint order_cycles_pk primary key (order_id, crm_id)
+);
+create index order_cycles_approved_parent on augmented_data.order_cycles (crm_id, parent_id)
+    include (order_id, time_stamp) where decline_reason is null;

@@ -1,0 +1,75 @@
+"""Shared fixtures: one PostgreSQL for the session, a clean set of tables per test."""
+import os
+import re
+import sys
+from pathlib import Path
+
+import pytest
+
+HOST = Path(__file__).resolve().parent.parent / "host"
+if str(HOST) not in sys.path:
+    sys.path.insert(0, str(HOST))
+
+import pgserver  # noqa: E402
+
+TABLES = [
+    "ui_54407332_clients.gateway_settings",
+    "ui_54407332_clients.gateways",
+    "ui_54407332_clients.steps",
+    "crm_global.orders",
+    "processing.cap",
+    "processing.cap_cc_type",
+    "processing.trailing_cap",
+    "processing.processing_actions",
+    "augmented_data.order_cycles",
+]
+
+
+def collapse(sql):
+    """Statement text as the database reads it: runs of blanks folded, ends trimmed."""
+    return re.sub(r"[ \t\r\n]+", " ", sql).strip()
+
+
+@pytest.fixture(scope="session")
+def database_url():
+    url = os.environ.get(pgserver.URL_VARIABLE)
+    if url:
+        pgserver.load_schema(url)
+        yield url
+        return
+    with pgserver.ThrowawayPostgres() as server:
+        yield server.url
+
+
+@pytest.fixture(scope="session")
+def database(database_url):
+    from models.db import Database
+    db = Database(database_url)
+    yield db
+    db.dispose()
+
+
+@pytest.fixture
+def db(database):
+    """The host's database object over empty tables."""
+    with database.engine.begin() as connection:
+        connection.exec_driver_sql(f"truncate {', '.join(TABLES)} restart identity")
+    return database
+
+
+def insert(db, table, rows):
+    """Insert dicts into ``table`` through the engine, values bound as parameters."""
+    import sqlalchemy
+    if not rows:
+        return
+    columns = list(rows[0])
+    statement = sqlalchemy.text(
+        f"insert into {table} ({', '.join(columns)}) values ({', '.join(':' + c for c in columns)})")
+    with db.engine.begin() as connection:
+        connection.execute(statement, rows)
+
+
+def query(db, sql):
+    """Rows of ``sql`` read on a connection of their own."""
+    with db.engine.connect() as connection:
+        return [tuple(row) for row in connection.exec_driver_sql(sql)]
