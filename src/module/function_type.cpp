@@ -1,0 +1,245 @@
+#include "module/function_type.hpp"
+
+#include <structmember.h>
+
+#include <string>
+
+#include "module/argument_binding.hpp"
+#include "module/traceback.hpp"
+
+namespace gateways {
+namespace {
+
+struct Function {
+    PyObject_HEAD
+    vectorcallfunc vectorcall;
+    const MethodSpec* spec;
+    PyObject* name;
+    PyObject* qualname;
+    PyObject* module;
+    PyObject* parameters;  // tuple of interned str
+    PyObject* defaults;    // tuple, or nullptr when there are none
+    PyObject* globals;
+    PyObject* traced_name;  // "gateways.<Class>.<method>", for traceback entries
+    PyObject* weakrefs;
+};
+
+PyTypeObject* function_type = nullptr;
+
+// Runs the method body; C++ exceptions become the Python exception they carry, the very
+// object that was raised, with this method's traceback entry added.
+PyObject* invoke(Function* f, PyObject* const* bound) {
+    try {
+        py::object result = f->spec->implementation(Frame(f->globals, bound));
+        return result.release().ptr();
+    } catch (py::error_already_set& error) {
+        error.restore();
+    } catch (py::builtin_exception& error) {
+        error.set_error();
+    } catch (const std::bad_alloc&) {
+        PyErr_NoMemory();
+    } catch (const std::exception& error) {
+        PyErr_SetString(PyExc_SystemError, error.what());
+    }
+    add_traceback_entry(PyUnicode_AsUTF8(f->traced_name), f->spec->file, f->spec->line);
+    return nullptr;
+}
+
+PyObject* call(PyObject* callable, PyObject* const* args, size_t nargsf, PyObject* kwnames) {
+    auto* f = reinterpret_cast<Function*>(callable);
+    PyObject* bound[max_parameters];
+    if (!bind_arguments({f->qualname, f->parameters, f->defaults}, args, PyVectorcall_NARGS(nargsf),
+                        kwnames, bound)) {
+        return nullptr;
+    }
+    return invoke(f, bound);
+}
+
+PyObject* bind_to_instance(PyObject* self, PyObject* instance, PyObject*) {
+    if (instance == nullptr || instance == Py_None) {
+        return Py_NewRef(self);
+    }
+    return PyMethod_New(self, instance);
+}
+
+PyObject* repr(PyObject* self) {
+    return PyUnicode_FromFormat("<function %U at %p>", reinterpret_cast<Function*>(self)->qualname, self);
+}
+
+int traverse(PyObject* self, visitproc visit, void* arg) {
+    auto* f = reinterpret_cast<Function*>(self);
+    Py_VISIT(Py_TYPE(self));
+    Py_VISIT(f->defaults);
+    Py_VISIT(f->globals);
+    return 0;
+}
+
+int clear(PyObject* self) {
+    auto* f = reinterpret_cast<Function*>(self);
+    Py_CLEAR(f->defaults);
+    Py_CLEAR(f->globals);
+    return 0;
+}
+
+void dealloc(PyObject* self) {
+    auto* f = reinterpret_cast<Function*>(self);
+    PyTypeObject* type = Py_TYPE(self);
+    PyObject_GC_UnTrack(self);
+    if (f->weakrefs != nullptr) {
+        PyObject_ClearWeakRefs(self);
+    }
+    clear(self);
+    Py_CLEAR(f->name);
+    Py_CLEAR(f->qualname);
+    Py_CLEAR(f->module);
+    Py_CLEAR(f->parameters);
+    Py_CLEAR(f->traced_name);
+    PyObject_GC_Del(self);
+    Py_DECREF(type);
+}
+
+PyObject* get_none(PyObject*, void*) { Py_RETURN_NONE; }
+
+PyObject* get_defaults(PyObject* self, void*) {
+    PyObject* defaults = reinterpret_cast<Function*>(self)->defaults;
+    return Py_NewRef(defaults != nullptr ? defaults : Py_None);
+}
+
+// inspect.signature() reads this: the real parameters with their default objects.
+PyObject* get_signature(PyObject* self, void*) {
+    auto* f = reinterpret_cast<Function*>(self);
+    try {
+        py::module_ inspect = py::module_::import("inspect");
+        py::object parameter = inspect.attr("Parameter");
+        py::object kind = parameter.attr("POSITIONAL_OR_KEYWORD");
+        py::object empty = parameter.attr("empty");
+        py::tuple names = py::reinterpret_borrow<py::tuple>(f->parameters);
+        Py_ssize_t count = PyTuple_GET_SIZE(f->parameters);
+        Py_ssize_t required = count - (f->defaults != nullptr ? PyTuple_GET_SIZE(f->defaults) : 0);
+        py::list parameters;
+        for (Py_ssize_t i = 0; i < count; ++i) {
+            py::object default_value = i < required
+                ? empty
+                : py::reinterpret_borrow<py::object>(PyTuple_GET_ITEM(f->defaults, i - required));
+            parameters.append(parameter(names[i], kind, py::arg("default") = default_value));
+        }
+        return inspect.attr("Signature")(parameters).release().ptr();
+    } catch (py::error_already_set& error) {
+        error.restore();
+        return nullptr;
+    }
+}
+
+// Pickled by reference, as Python functions are: the qualified name in the module.
+PyObject* reduce(PyObject* self, PyObject*) {
+    return Py_NewRef(reinterpret_cast<Function*>(self)->qualname);
+}
+
+PyMemberDef members[] = {
+    {"__name__", T_OBJECT, offsetof(Function, name), READONLY, nullptr},
+    {"__qualname__", T_OBJECT, offsetof(Function, qualname), READONLY, nullptr},
+    {"__module__", T_OBJECT, offsetof(Function, module), READONLY, nullptr},
+    {"__globals__", T_OBJECT, offsetof(Function, globals), READONLY, nullptr},
+    {"__vectorcalloffset__", T_PYSSIZET, offsetof(Function, vectorcall), READONLY, nullptr},
+    {"__weaklistoffset__", T_PYSSIZET, offsetof(Function, weakrefs), READONLY, nullptr},
+    {nullptr, 0, 0, 0, nullptr},
+};
+
+PyGetSetDef getset[] = {
+    {"__doc__", get_none, nullptr, nullptr, nullptr},
+    {"__defaults__", get_defaults, nullptr, nullptr, nullptr},
+    {"__kwdefaults__", get_none, nullptr, nullptr, nullptr},
+    {"__signature__", get_signature, nullptr, nullptr, nullptr},
+    {nullptr, nullptr, nullptr, nullptr, nullptr},
+};
+
+PyMethodDef methods[] = {
+    {"__reduce__", reduce, METH_NOARGS, nullptr},
+    {nullptr, nullptr, 0, nullptr},
+};
+
+PyType_Slot slots[] = {
+    {Py_tp_call, reinterpret_cast<void*>(PyVectorcall_Call)},
+    {Py_tp_descr_get, reinterpret_cast<void*>(bind_to_instance)},
+    {Py_tp_repr, reinterpret_cast<void*>(repr)},
+    {Py_tp_traverse, reinterpret_cast<void*>(traverse)},
+    {Py_tp_clear, reinterpret_cast<void*>(clear)},
+    {Py_tp_dealloc, reinterpret_cast<void*>(dealloc)},
+    {Py_tp_members, members},
+    {Py_tp_getset, getset},
+    {Py_tp_methods, methods},
+    {0, nullptr},
+};
+
+PyType_Spec spec = {
+    "gateways.function",
+    sizeof(Function),
+    0,
+    Py_TPFLAGS_DEFAULT | Py_TPFLAGS_HAVE_GC | Py_TPFLAGS_HAVE_VECTORCALL |
+        Py_TPFLAGS_METHOD_DESCRIPTOR | Py_TPFLAGS_IMMUTABLETYPE | Py_TPFLAGS_DISALLOW_INSTANTIATION,
+    slots,
+};
+
+py::object default_object(Default value) {
+    switch (value) {
+        case Default::False:
+            return py::bool_(false);
+        case Default::AccountId:
+            return py::str("54407332");
+    }
+    throw std::logic_error("unknown default");
+}
+
+}  // namespace
+
+bool function_type_ready() {
+    if (function_type == nullptr) {
+        function_type = reinterpret_cast<PyTypeObject*>(PyType_FromSpec(&spec));
+    }
+    return function_type != nullptr;
+}
+
+py::object make_function(const MethodSpec& method, const char* class_name, py::dict globals) {
+    if (static_cast<Py_ssize_t>(method.parameters.size()) > max_parameters ||
+        method.defaults.size() > method.parameters.size()) {
+        throw std::logic_error(std::string("bad parameter list for ") + method.name);
+    }
+    py::str name(method.name);
+    py::str qualname(std::string(class_name) + "." + method.name);
+    py::str traced_name(std::string("gateways.") + class_name + "." + method.name);
+    py::tuple parameters(method.parameters.size());
+    for (std::size_t i = 0; i < method.parameters.size(); ++i) {
+        PyObject* parameter = PyUnicode_InternFromString(method.parameters[i]);
+        if (parameter == nullptr) {
+            throw py::error_already_set();
+        }
+        PyTuple_SET_ITEM(parameters.ptr(), i, parameter);
+    }
+    py::object defaults;
+    if (!method.defaults.empty()) {
+        py::tuple values(method.defaults.size());
+        for (std::size_t i = 0; i < method.defaults.size(); ++i) {
+            values[i] = default_object(method.defaults[i]);
+        }
+        defaults = std::move(values);
+    }
+
+    auto* f = PyObject_GC_New(Function, function_type);
+    if (f == nullptr) {
+        throw py::error_already_set();
+    }
+    f->vectorcall = call;
+    f->spec = &method;
+    f->name = name.release().ptr();
+    f->qualname = qualname.release().ptr();
+    f->module = PyUnicode_InternFromString("gateways");
+    f->parameters = parameters.release().ptr();
+    f->defaults = defaults.release().ptr();
+    f->globals = globals.release().ptr();
+    f->traced_name = traced_name.release().ptr();
+    f->weakrefs = nullptr;
+    PyObject_GC_Track(f);
+    return py::reinterpret_steal<py::object>(reinterpret_cast<PyObject*>(f));
+}
+
+}  // namespace gateways
