@@ -11,6 +11,14 @@ from models import db as models_db
 
 CLASSES = ["GatewaySettings", "GatewayNames", "GatewaySteps", "CapReport", "CCTypeCapReport", "TrailingCapReport"]
 CLIENT_CLASSES = CLASSES[:3]
+REGISTRY = {
+    "GatewaySettings": ["__init__"],
+    "GatewayNames": ["__init__"],
+    "GatewaySteps": ["__init__"],
+    "CapReport": ["__init__", "get_alert_level", "increment_transaction_counts", "get_gateway_cap_model"],
+    "CCTypeCapReport": ["__init__", "get_alert_level", "get_gateway_cap_model"],
+    "TrailingCapReport": ["__init__", "get_alert_level", "get_gateway_cap_model"],
+}
 CAP_CLASSES = CLASSES[3:]
 
 
@@ -39,6 +47,9 @@ class TestNamespace:
         import pandas
         from models import config
         assert (gateways.pd, gateways.dt, gateways.mod_conf) == (pandas, datetime, config)
+
+    def test_registry(self):
+        assert {name: list(methods(getattr(gateways, name))) for name in CLASSES} == REGISTRY
 
     def test_classes_and_bases(self):
         for name in CLIENT_CLASSES:
@@ -79,6 +90,12 @@ class TestMethodObjects:
             assert function.__globals__ is vars(gateways)
             assert repr(function).startswith(f"<function {function.__qualname__} at 0x")
 
+    def test_defaults(self):
+        assert gateways.CapReport.increment_transaction_counts.__defaults__ == (False,)
+        assert gateways.CapReport.increment_transaction_counts.__defaults__[0] is False
+        assert str(inspect.signature(gateways.CapReport.increment_transaction_counts)) == \
+            "(self, mid_id, processor, step, is_lp=False)"
+
     def test_constructor_defaults_and_signature(self):
         for name in CLIENT_CLASSES:
             init = getattr(gateways, name).__init__
@@ -117,13 +134,16 @@ CALL_SHAPES = [
     ((), {"self": 1}), ((1,), {"db": 2}), ((1,), {"self": 2}), ((1, 2), {"db": 3}),
     ((1,), {"nope": 2}), ((1, 2), {"account_id": 3, "x": 4}), ((), {"db": 1, "account_id": 2}),
     ((1,), {"db": 2, "account_id": 3}), ((1, 2, 3), {"account_id": 4}),
+    ((1, 2, 3), {"is_lp": 4}), ((1,), {"crm_id": 2, "s_date": 3}), ((1, 2), {"crm_id": 3}),
+    ((), {"mid_id": 1, "step": 2}), ((1, 2, 3, 4, 5), {}), ((1,), {"columns": 2}),
 ]
 
 
-@pytest.mark.parametrize("name", CLASSES)
+@pytest.mark.parametrize("qualname", [f"{c}.{m}" for c, ms in REGISTRY.items() for m in ms])
 @pytest.mark.parametrize("args, kwargs", CALL_SHAPES)
-def test_binding_errors_match_python_functions(name, args, kwargs):
-    function = getattr(gateways, name).__init__
+def test_binding_errors_match_python_functions(qualname, args, kwargs):
+    cls, name = qualname.split(".")
+    function = methods(getattr(gateways, cls))[name]
     reference = reference_function(function)
     try:
         reference(*args, **kwargs)

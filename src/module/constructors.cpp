@@ -3,25 +3,17 @@
 // table's key constraint, with a new column list every time.
 #include "module/constructors.hpp"
 
-#include <initializer_list>
+#include "module/text_list.hpp"
 
 namespace gateways::constructors {
 namespace {
-
-py::list column_list(std::initializer_list<const char*> columns) {
-    py::list list;
-    for (const char* column : columns) {
-        list.append(py::str(column));
-    }
-    return list;
-}
 
 // ClientStructure.__init__(self, db, table, account_id)
 py::object init_client_table(const Frame& frame, const char* table, const char* constraint,
                              std::initializer_list<const char*> columns) {
     py::handle self = frame.arg(0), db = frame.arg(1), account_id = frame.arg(2);
     frame.global("ClientStructure").attr("__init__")(self, db, table, account_id);
-    self.attr("set_constraint")(constraint, column_list(columns));
+    self.attr("set_constraint")(constraint, text_list(columns));
     return py::none();
 }
 
@@ -30,7 +22,7 @@ py::object init_processing_table(const Frame& frame, const char* table, const ch
                                  std::initializer_list<const char*> columns) {
     py::handle self = frame.arg(0), db = frame.arg(1);
     frame.global("Db").attr("__init__")(self, db, "processing", table);
-    self.attr("set_constraint")(constraint, column_list(columns));
+    self.attr("set_constraint")(constraint, text_list(columns));
     return py::none();
 }
 

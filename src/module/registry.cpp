@@ -1,5 +1,6 @@
 #include "module/registry.hpp"
 
+#include "caps/methods.hpp"
 #include "module/constructors.hpp"
 
 namespace gateways {
@@ -9,9 +10,13 @@ const std::vector<ClassSpec>& class_registry() {
         {"GatewaySettings", "ClientStructure", {&constructors::gateway_settings}},
         {"GatewayNames", "ClientStructure", {&constructors::gateway_names}},
         {"GatewaySteps", "ClientStructure", {&constructors::gateway_steps}},
-        {"CapReport", "Db", {&constructors::cap_report}},
-        {"CCTypeCapReport", "Db", {&constructors::cc_type_cap_report}},
-        {"TrailingCapReport", "Db", {&constructors::trailing_cap_report}},
+        {"CapReport", "Db",
+         {&constructors::cap_report, &caps::get_alert_level, &caps::increment_transaction_counts,
+          &caps::get_gateway_cap_model}},
+        {"CCTypeCapReport", "Db",
+         {&constructors::cc_type_cap_report, &caps::get_alert_level, &caps::get_gateway_cap_model}},
+        {"TrailingCapReport", "Db",
+         {&constructors::trailing_cap_report, &caps::get_trailing_alert_level, &caps::get_gateway_cap_model}},
     };
     return registry;
 }

@@ -1,0 +1,232 @@
+"""Cap counters and cap models: CapReport, CCTypeCapReport, TrailingCapReport."""
+import hashlib
+import os
+import subprocess
+import sys
+import threading
+
+import pandas
+import pytest
+
+import gateways
+from conftest import HOST, collapse, insert, query
+from recording import HOSTILE_QUOTED, Host, recorded_pandas  # noqa: F401
+
+INCREMENT = gateways.CapReport.increment_transaction_counts
+PLAIN = "update processing.cap set used_dtc = used_dtc+1  where mid_id ={} and step = {}"
+LP = "update processing.cap set used_dtc = used_dtc+1 , used_lptc = used_lptc+1 where mid_id ={} and step = {}"
+CAP_MODEL = ("select b.gateway_id, b.crm_id, a.* from processing.{} a inner join ui_54407332_clients.steps b "
+             "on b.mid_id = a.mid_id and b.crm_id = '{}' and b.step = a.step")
+
+
+class TestIncrementStatement:
+    @pytest.mark.parametrize("extra", [(), (False,), (None,), (0,), ("",), ([],)])
+    def test_without_lp(self, extra):
+        host = Host()
+        assert INCREMENT(host, 17, "nmi", 2, *extra) is None
+        assert host.engine.statements == [PLAIN.format(17, 2)]
+
+    @pytest.mark.parametrize("is_lp", [True, 1, "yes", [0]])
+    def test_with_lp(self, is_lp):
+        host = Host()
+        INCREMENT(host, 17, "nmi", 2, is_lp=is_lp)
+        assert host.engine.statements == [LP.format(17, 2)]
+
+    @pytest.mark.parametrize("mid_id, step, text", [("17", "3", (17, 3)), (17.9, 3.2, (17, 3)), (-4.5, True, (-4, 1)),
+                                                    (" 12 ", "0", (12, 0)), (10**20, 1, (10**20, 1))])
+    def test_integer_conversion(self, mid_id, step, text):
+        host = Host()
+        INCREMENT(host, mid_id, "p", step)
+        assert host.engine.statements == [PLAIN.format(*text)]
+
+    def test_processor_takes_no_part(self):
+        host = Host()
+        INCREMENT(host, 5, "nmi", 1)
+        INCREMENT(host, 5, "1'; drop table processing.cap; --", 1)
+        assert host.engine.statements[0] == host.engine.statements[1]
+
+    @pytest.mark.parametrize("mid_id, step, error", [
+        ("abc", 1, ValueError), (1, "4.5", ValueError), (None, 1, TypeError), ("1; drop table x", 1, ValueError),
+        (1, "1 or 1=1", ValueError), (float("nan"), 1, ValueError), (float("inf"), 1, OverflowError)])
+    def test_bad_numbers_send_nothing(self, mid_id, step, error):
+        host = Host()
+        with pytest.raises(error):
+            INCREMENT(host, mid_id, "p", step)
+        assert host.engine.statements == []
+
+    def test_failing_truth_test_sends_nothing(self):
+        class Undecided:
+            def __bool__(self):
+                raise ArithmeticError("no truth")
+
+        host = Host()
+        with pytest.raises(ArithmeticError, match="no truth"):
+            INCREMENT(host, 1, "p", 1, Undecided())
+        assert host.engine.statements == []
+
+    def test_hostile_table_name_sends_nothing(self):
+        host = Host(schema="processing; drop table processing.cap; --")
+        with pytest.raises(ValueError, match="schema cannot go into SQL text"):
+            INCREMENT(host, 1, "p", 1)
+        assert host.engine.statements == []
+
+    def test_errors_carry_the_method_traceback_entry(self):
+        import traceback
+        with pytest.raises(ValueError) as raised:
+            INCREMENT(Host(), "abc", "p", 1)
+        names = [entry.name for entry in traceback.extract_tb(raised.value.__traceback__)]
+        assert names[-1] == "gateways.CapReport.increment_transaction_counts"
+
+
+class TestAlertLevel:
+    @pytest.mark.parametrize("cls, columns", [
+        (gateways.CapReport, ["mid_id", "step", "processor", "gateway_id", "alert_level"]),
+        (gateways.CCTypeCapReport, ["mid_id", "step", "processor", "gateway_id", "alert_level"]),
+        (gateways.TrailingCapReport, ["mid_id", "step", "processor"])])
+    def test_asks_get_for_the_columns(self, cls, columns):
+        host = Host()
+        assert cls.get_alert_level(host) is host.frame
+        cls.get_alert_level(host)
+        (args, kwargs), (again, _) = host.gets
+        assert args == (columns,) and kwargs == {} and type(args[0]) is list
+        assert args[0] is not again[0]
+
+
+class TestCapModelStatement:
+    @pytest.mark.parametrize("cls, table", [(gateways.CapReport, "cap"), (gateways.CCTypeCapReport, "cap_cc_type"),
+                                            (gateways.TrailingCapReport, "trailing_cap")])
+    def test_statement_names_the_class_table(self, recorded_pandas, cls, table):
+        host = Host(table=table)
+        assert cls.get_gateway_cap_model(host, "42") is not None
+        cls.get_gateway_cap_model(host, crm_id=42)
+        (first, kwargs), (second, _) = recorded_pandas.calls
+        assert collapse(first[0]) == CAP_MODEL.format(table, 42) and first[0] == second[0]
+        assert first[1] is host.engine and len(first) == 2 and kwargs == {}
+
+    @pytest.mark.parametrize("crm_id", HOSTILE_QUOTED)
+    def test_hostile_crm_id_is_refused(self, recorded_pandas, crm_id):
+        with pytest.raises(ValueError, match="crm_id cannot go into SQL text"):
+            gateways.CapReport.get_gateway_cap_model(Host(), crm_id)
+        assert recorded_pandas.calls == []
+
+    def test_value_looking_like_a_placeholder_stays_data(self, recorded_pandas):
+        gateways.CapReport.get_gateway_cap_model(Host(), "{table}")
+        assert "b.crm_id = '{table}'" in recorded_pandas.statements[0]
+
+
+# -- End to end ----------------------------------------------------------------------
+
+@pytest.fixture
+def caps(db):
+    insert(db, "processing.cap", [
+        dict(mid_id=10, step=1, processor="nmi", gateway_id=5, alert_level=1),
+        dict(mid_id=10, step=1, processor="stripe", gateway_id=5, alert_level=2),
+        dict(mid_id=10, step=2, processor="nmi", gateway_id=6, alert_level=0),
+        dict(mid_id=11, step=1, processor="nmi", gateway_id=7, alert_level=3),
+    ])
+    insert(db, "processing.cap_cc_type", [
+        dict(mid_id=10, step=1, processor="nmi", cc_type=cc, gateway_id=5, alert_level=1) for cc in ("visa", "master")])
+    insert(db, "processing.trailing_cap", [dict(mid_id=10, step=1, processor="nmi", gateway_id=5, trailing_cap=900)])
+    insert(db, "ui_54407332_clients.steps", [
+        dict(app_step_id=1, crm_id=1, step=1, mid_id=10, gateway_id=50, mid_number="M-10"),
+        dict(app_step_id=2, crm_id=2, step=1, mid_id=11, gateway_id=70, mid_number="M-11"),
+    ])
+    return db
+
+
+def counters(db):
+    return query(db, "select mid_id, step, processor, used_dtc, used_lptc from processing.cap order by 1, 2, 3")
+
+
+def fingerprint(db, tables=("processing.cap", "processing.cap_cc_type", "processing.trailing_cap",
+                            "ui_54407332_clients.steps")):
+    rows = [query(db, f"select * from {table} order by 1, 2, 3") for table in tables]
+    return hashlib.sha256(repr(rows).encode()).hexdigest()
+
+
+class TestEndToEnd:
+    def test_increment_counts_every_processor_row(self, caps):
+        report = gateways.CapReport(caps)
+        report.increment_transaction_counts(10, "nmi", 1)
+        report.increment_transaction_counts("10", "any", 1.0, is_lp=True)
+        assert counters(caps) == [(10, 1, "nmi", 2, 1), (10, 1, "stripe", 2, 1), (10, 2, "nmi", 0, 0),
+                                  (11, 1, "nmi", 0, 0)]
+
+    def test_mid_without_cap_rows_changes_nothing(self, caps):
+        before = counters(caps)
+        assert gateways.CapReport(caps).increment_transaction_counts(99, "nmi", 1) is None
+        assert counters(caps) == before
+
+    def test_alert_levels(self, caps):
+        frame = gateways.CapReport(caps).get_alert_level()
+        assert list(frame.columns) == ["mid_id", "step", "processor", "gateway_id", "alert_level"]
+        assert sorted(frame.alert_level) == [0, 1, 2, 3]
+        assert list(gateways.TrailingCapReport(caps).get_alert_level().columns) == ["mid_id", "step", "processor"]
+
+    def test_cap_model(self, caps):
+        frame = gateways.CapReport(caps).get_gateway_cap_model("1").sort_values("processor")
+        assert list(frame.columns[:5]) == ["gateway_id", "crm_id", "mid_id", "step", "processor"]
+        assert list(frame.columns).count("gateway_id") == 2
+        assert frame.iloc[:, 0].tolist() == [50, 50] and frame.iloc[:, 5].tolist() == [5, 5]
+        assert frame.processor.tolist() == ["nmi", "stripe"]
+        assert len(gateways.CapReport(caps).get_gateway_cap_model(2)) == 1
+
+    def test_card_type_and_trailing_models(self, caps):
+        cc = gateways.CCTypeCapReport(caps).get_gateway_cap_model(1)
+        assert sorted(cc.cc_type) == ["master", "visa"]
+        trailing = gateways.TrailingCapReport(caps).get_gateway_cap_model(1)
+        assert trailing.trailing_cap.tolist() == [900]
+
+    def test_crm_without_steps_gives_empty_frame_with_columns(self, caps):
+        frame = gateways.CapReport(caps).get_gateway_cap_model("3")
+        assert frame.empty
+        assert list(frame.columns) == ["gateway_id", "crm_id", "mid_id", "step", "processor", "gateway_id",
+                                       "alert_level", "dtc_cap", "lptc_cap", "used_dtc", "used_lptc"]
+
+    @pytest.mark.parametrize("crm_id", HOSTILE_QUOTED + ["1' union select 1,1,* from processing.cap --"])
+    def test_hostile_crm_id_changes_nothing(self, caps, crm_id):
+        before = fingerprint(caps)
+        for cls in (gateways.CapReport, gateways.CCTypeCapReport, gateways.TrailingCapReport):
+            with pytest.raises(ValueError):
+                cls(caps).get_gateway_cap_model(crm_id)
+        assert fingerprint(caps) == before
+
+    def test_percent_and_unicode_in_crm_id_are_data(self, caps):
+        # Refused by neither guard, read as a plain (non-matching) text by the database.
+        with pytest.raises(Exception, match="invalid input syntax for type integer"):
+            gateways.CapReport(caps).get_gateway_cap_model("50%s\u00e9")
+
+
+class TestNoLostUpdates:
+    COUNT = 150
+
+    def test_threads(self, caps):
+        report = gateways.CapReport(caps)
+        errors = []
+
+        def work(is_lp):
+            try:
+                for _ in range(self.COUNT):
+                    report.increment_transaction_counts(10, "nmi", 1, is_lp)
+            except Exception as error:  # surfaced below
+                errors.append(error)
+
+        threads = [threading.Thread(target=work, args=(i % 2 == 0,)) for i in range(4)]
+        for thread in threads:
+            thread.start()
+        for thread in threads:
+            thread.join()
+        assert errors == []
+        assert counters(caps)[:2] == [(10, 1, "nmi", 4 * self.COUNT, 2 * self.COUNT),
+                                      (10, 1, "stripe", 4 * self.COUNT, 2 * self.COUNT)]
+
+    def test_processes(self, caps, database_url):
+        script = (f"import gateways\nfrom models.db import Database\n"
+                  f"report = gateways.CapReport(Database({database_url!r}))\n"
+                  f"for _ in range({self.COUNT}): report.increment_transaction_counts(11, 'nmi', 1, True)\n")
+        env = dict(os.environ, PYTHONPATH=os.pathsep.join([str(HOST), os.path.dirname(gateways.__file__)]))
+        workers = [subprocess.Popen([sys.executable, "-c", script], env=env, stderr=subprocess.PIPE) for _ in range(3)]
+        for worker in workers:
+            _, stderr = worker.communicate(timeout=120)
+            assert worker.returncode == 0, stderr.decode()
+        assert counters(caps)[3] == (11, 1, "nmi", 3 * self.COUNT, 3 * self.COUNT)
