@@ -12,7 +12,8 @@ from models import db as models_db
 CLASSES = ["GatewaySettings", "GatewayNames", "GatewaySteps", "CapReport", "CCTypeCapReport", "TrailingCapReport"]
 CLIENT_CLASSES = CLASSES[:3]
 REGISTRY = {
-    "GatewaySettings": ["__init__"],
+    "GatewaySettings": ["__init__", "get_exploded", "disable", "get_first_dom", "get_get_tomorrow", "cap_report",
+                        "mtd_cap_report", "today_cap_report", "mtd_cascade_report", "cap_limits"],
     "GatewayNames": ["__init__"],
     "GatewaySteps": ["__init__"],
     "CapReport": ["__init__", "get_alert_level", "increment_transaction_counts", "get_gateway_cap_model"],
@@ -90,7 +91,15 @@ class TestMethodObjects:
             assert function.__globals__ is vars(gateways)
             assert repr(function).startswith(f"<function {function.__qualname__} at 0x")
 
+    def test_static_methods(self):
+        cls = gateways.GatewaySettings
+        static = [name for name, value in vars(cls).items() if isinstance(value, staticmethod)]
+        assert static == ["get_first_dom", "get_get_tomorrow"]
+        assert str(inspect.signature(cls.get_first_dom)) == "()"
+        assert cls.get_first_dom() == object.__new__(cls).get_first_dom()
+
     def test_defaults(self):
+        assert gateways.GatewaySettings.cap_report.__defaults__ == (False,)
         assert gateways.CapReport.increment_transaction_counts.__defaults__ == (False,)
         assert gateways.CapReport.increment_transaction_counts.__defaults__[0] is False
         assert str(inspect.signature(gateways.CapReport.increment_transaction_counts)) == \

@@ -1,6 +1,7 @@
 // Counts one transaction against every cap row of a MID and step. The database
 // increments the counters inside the one update, so concurrent counting loses nothing.
 #include "caps/methods.hpp"
+#include "module/truth.hpp"
 #include "sql/guards.hpp"
 #include "sql/statement.hpp"
 
@@ -11,11 +12,7 @@ py::object increment_transaction_counts_(const Frame& frame) {
     py::handle self = frame.arg(0), mid_id = frame.arg(1), step = frame.arg(3), is_lp = frame.arg(4);
     // frame.arg(2), the processor, takes no part: every processor's row is counted.
 
-    int lp = PyObject_IsTrue(is_lp.ptr());
-    if (lp < 0) {
-        throw py::error_already_set();
-    }
-    std::string_view set = lp ? "used_dtc = used_dtc+1 , used_lptc = used_lptc+1" : "used_dtc = used_dtc+1 ";
+    std::string_view set = is_true(is_lp) ? "used_dtc = used_dtc+1 , used_lptc = used_lptc+1" : "used_dtc = used_dtc+1 ";
 
     py::object execute = self.attr("engine").attr("execute");
     std::string table = sql::own_table(self);

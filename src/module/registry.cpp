@@ -2,12 +2,16 @@
 
 #include "caps/methods.hpp"
 #include "module/constructors.hpp"
+#include "settings/methods.hpp"
 
 namespace gateways {
 
 const std::vector<ClassSpec>& class_registry() {
     static const std::vector<ClassSpec> registry = {
-        {"GatewaySettings", "ClientStructure", {&constructors::gateway_settings}},
+        {"GatewaySettings", "ClientStructure",
+         {&constructors::gateway_settings, &settings::get_exploded, &settings::disable, &settings::get_first_dom,
+          &settings::get_get_tomorrow, &settings::cap_report, &settings::mtd_cap_report,
+          &settings::today_cap_report, &settings::mtd_cascade_report, &settings::cap_limits}},
         {"GatewayNames", "ClientStructure", {&constructors::gateway_names}},
         {"GatewaySteps", "ClientStructure", {&constructors::gateway_steps}},
         {"CapReport", "Db",
