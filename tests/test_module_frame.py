@@ -14,8 +14,9 @@ CLIENT_CLASSES = CLASSES[:3]
 REGISTRY = {
     "GatewaySettings": ["__init__", "get_exploded", "disable", "get_first_dom", "get_get_tomorrow", "cap_report",
                         "mtd_cap_report", "today_cap_report", "mtd_cascade_report", "cap_limits"],
-    "GatewayNames": ["__init__"],
-    "GatewaySteps": ["__init__"],
+    "GatewayNames": ["__init__", "gateway_corp_list", "update_lists"],
+    "GatewaySteps": ["__init__", "next_app_step_id", "get_no_cvv_required", "get_mid_numbers_by_mid_id",
+                     "get_mid_numbers_by_gateway_id"],
     "CapReport": ["__init__", "get_alert_level", "increment_transaction_counts", "get_gateway_cap_model"],
     "CCTypeCapReport": ["__init__", "get_alert_level", "get_gateway_cap_model"],
     "TrailingCapReport": ["__init__", "get_alert_level", "get_gateway_cap_model"],
@@ -100,6 +101,8 @@ class TestMethodObjects:
 
     def test_defaults(self):
         assert gateways.GatewaySettings.cap_report.__defaults__ == (False,)
+        assert gateways.GatewayNames.gateway_corp_list.__defaults__ == (False,)
+        assert gateways.GatewaySteps.get_no_cvv_required.__defaults__ == (False,)
         assert gateways.CapReport.increment_transaction_counts.__defaults__ == (False,)
         assert gateways.CapReport.increment_transaction_counts.__defaults__[0] is False
         assert str(inspect.signature(gateways.CapReport.increment_transaction_counts)) == \

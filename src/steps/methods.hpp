@@ -1,0 +1,12 @@
+#pragma once
+
+#include "module/method.hpp"
+
+namespace gateways::steps {
+
+extern const MethodSpec next_app_step_id;
+extern const MethodSpec get_no_cvv_required;
+extern const MethodSpec get_mid_numbers_by_mid_id;
+extern const MethodSpec get_mid_numbers_by_gateway_id;
+
+}  // namespace gateways::steps
