@@ -5,18 +5,22 @@ VENV       := .venv
 PY         := $(VENV)/bin/python
 DEPS_STAMP := $(VENV)/.deps-installed
 MOD_STAMP  := $(VENV)/.module-installed
+DEMO_STAMP := $(VENV)/.demo-installed
 SOURCES    := CMakeLists.txt pyproject.toml $(shell find src -type f 2>/dev/null)
 # CI builds with warnings as errors.
 CMAKE_DEFS := $(if $(CI),--config-settings=cmake.define.GATEWAYS_WERROR=ON)
 HOSTPATH   := PYTHONPATH=$(CURDIR)/host
 
-.PHONY: test demo build clean postgres
+.PHONY: test demo bench build clean postgres
 
 test: build postgres
 	$(HOSTPATH) $(PY) -m pytest $(PYTEST_ARGS)
 
-demo: build postgres
+demo: build postgres $(DEMO_STAMP)
 	$(HOSTPATH) $(PY) examples/demo.py $(DEMO_ARGS)
+
+bench: build postgres
+	$(HOSTPATH) $(PY) benchmarks/bench.py $(BENCH_ARGS)
 
 build: $(MOD_STAMP)
 
@@ -26,6 +30,10 @@ postgres:
 $(DEPS_STAMP): requirements/runtime.txt requirements/build.txt requirements/dev.txt
 	@test -x $(PY) || "$$(tools/python310)" -m venv $(VENV)
 	$(PY) -m pip install -q --disable-pip-version-check -r requirements/dev.txt
+	@touch $@
+
+$(DEMO_STAMP): $(DEPS_STAMP) requirements/demo.txt
+	$(PY) -m pip install -q --disable-pip-version-check -r requirements/demo.txt
 	@touch $@
 
 $(MOD_STAMP): $(DEPS_STAMP) $(SOURCES)

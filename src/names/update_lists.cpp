@@ -24,35 +24,39 @@ py::list first_column(py::handle rows) {
 
 // The values of `sources` that are not in `excluded`, each once (set semantics: value
 // equality), in ascending order. Values that cannot be ordered against each other keep
-// the order in which they first occur.
+// the order in which they first occur instead.
 py::list difference(std::initializer_list<py::list> sources, py::list excluded) {
-    py::set left_out(excluded);
-    py::set seen;
-    py::list values;
+    py::set remaining;
+    for (const py::list& source : sources) {
+        remaining.attr("update")(source);
+    }
+    remaining.attr("difference_update")(excluded);
+
+    py::list values(remaining);
+    if (PyList_Sort(values.ptr()) == 0) {
+        return values;
+    }
+    if (!PyErr_ExceptionMatches(PyExc_TypeError)) {
+        throw py::error_already_set();
+    }
+    PyErr_Clear();
+    py::list in_order;
     for (const py::list& source : sources) {
         for (py::handle value : source) {
-            if (!left_out.contains(value) && !seen.contains(value)) {
-                seen.add(value);
-                values.append(value);
+            if (remaining.contains(value)) {
+                in_order.append(value);
+                remaining.attr("discard")(value);
             }
         }
     }
-    if (PyList_Sort(values.ptr()) < 0) {
-        if (!PyErr_ExceptionMatches(PyExc_TypeError)) {
-            throw py::error_already_set();
-        }
-        PyErr_Clear();
-    }
-    return values;
+    return in_order;
 }
 
 py::object update_lists_(const Frame& frame) {
     py::handle self = frame.arg(0), crm_id = frame.arg(1);
 
-    py::list gt_list;
-    for (long id = first_candidate; id <= last_candidate; ++id) {
-        gt_list.append(py::int_(id));
-    }
+    py::object range = py::reinterpret_borrow<py::object>(reinterpret_cast<PyObject*>(&PyRange_Type));
+    py::list gt_list(range(first_candidate, last_candidate + 1));
 
     std::string schema = sql::identifier(self.attr("schema"), "schema");
     std::string table = sql::identifier(self.attr("table"), "table");

@@ -1,0 +1,412 @@
+"""Benchmarks of gateways; prints tables, asserts nothing.
+
+1. The module's own cost: each method on a null host (engine, get and read_sql return at
+   once) next to the same host calls made directly from Python with the statement
+   already composed.
+2. End to end on the sample data set in a throwaway PostgreSQL: counter increments per
+   second with 1 and 4 threads, and the latency of each read method, next to the same
+   statements sent directly.
+3. The cap reports and the cascade report over 1,000,000 orders, with and without the
+   reference schema's indexes.
+
+    python benchmarks/bench.py [--quick] [--database-url URL]
+"""
+import argparse
+import datetime as dt
+import statistics
+import sys
+import threading
+import time
+import timeit
+import types
+from pathlib import Path
+
+ROOT = Path(__file__).resolve().parent.parent
+sys.path[:0] = [str(ROOT / "host"), str(ROOT / "examples")]
+
+from models.db import Database  # noqa: E402
+import pandas as pd  # noqa: E402
+
+import gateways  # noqa: E402
+import pgserver  # noqa: E402
+import sample_data  # noqa: E402
+
+
+def table(title, header, rows):
+    widths = [max(len(str(cell)) for cell in column) for column in zip(header, *rows)]
+    print(f"\n{title}")
+    line = "  ".join(f"{h:<{w}}" if i == 0 else f"{h:>{w}}" for i, (h, w) in enumerate(zip(header, widths)))
+    print(line)
+    print("-" * len(line))
+    for row in rows:
+        print("  ".join(f"{c:<{w}}" if i == 0 else f"{c:>{w}}" for i, (c, w) in enumerate(zip(row, widths))))
+
+
+def best_microseconds(function, repeat=7, budget=0.2):
+    timer = timeit.Timer(function)
+    number, _ = timer.autorange()
+    number = max(1, int(number * budget / 0.2))
+    return min(timer.repeat(repeat, number)) / number * 1e6
+
+
+# -- 1. the module's own cost -----------------------------------------------------------
+
+class NullResult:
+    def __init__(self, rows, value):
+        self.rows, self.value = rows, value
+
+    def __iter__(self):
+        return iter(self.rows)
+
+    def scalar(self):
+        return self.value
+
+
+class NullEngine:
+    def __init__(self):
+        self.result = NullResult([(i,) for i in range(1, 40)], 41)
+
+    def execute(self, sql):
+        return self.result
+
+
+class NullFrame:
+    """A data frame whose every operation returns at once, so that only the caller's own
+    work is timed: attributes, calls, items and arithmetic all give the frame back."""
+
+    def __getattr__(self, name):
+        return self
+
+    def __call__(self, *args, **kwargs):
+        return self
+
+    def __getitem__(self, key):
+        return self
+
+    def __setitem__(self, key, value):
+        pass
+
+    def __setattr__(self, name, value):
+        pass
+
+    def __sub__(self, other):
+        return self
+
+    def __len__(self):
+        return 1
+
+
+def null_objects():
+    """One object per class over a null host, and the pandas stand-in whose read_sql returns at once."""
+    engine = NullEngine()
+    report = settings_rows = steps_rows = NullFrame()
+    fake_pd = types.SimpleNamespace(read_sql=lambda sql, con: report)
+
+    def build(cls, schema, table, frame):
+        obj = object.__new__(cls)
+        obj.engine, obj.schema, obj.table = engine, schema, table
+        obj.get = lambda *args, **kwargs: frame
+        obj.explode = lambda df, columns: df
+        return obj
+
+    client = "ui_54407332_clients"
+    return types.SimpleNamespace(
+        engine=engine, pd=fake_pd, report=report,
+        settings=build(gateways.GatewaySettings, client, "gateway_settings", settings_rows),
+        names=build(gateways.GatewayNames, client, "gateways", report),
+        steps=build(gateways.GatewaySteps, client, "steps", steps_rows),
+        cap=build(gateways.CapReport, "processing", "cap", report))
+
+
+def direct_cases(o):
+    """(method call, module callable, the same host calls from Python with the statement composed)."""
+    e, pdx, s, n, st, c = o.engine, o.pd, o.settings, o.names, o.steps, o.cap
+    fixed = "select 1"
+
+    def limits():
+        today = pdx.read_sql(fixed, e).fillna(0)
+        month = pdx.read_sql(fixed, e).fillna(0)
+        df = today.merge(month[["gateway_id", "crm_id", "processed"]].rename({"processed": "available"}, axis=1),
+                         on=["gateway_id", "crm_id"], how="left")
+        df.loc[df.monthly_cap.isna(), "monthly_cap"] = 20000.0
+        df.loc[df.available.isna(), "available"] = 0
+        df["available"] = df.monthly_cap - df.available
+        return df
+
+    def cascade():
+        df = pdx.read_sql(fixed, e)
+        df.loc[df.cascade_cap.isna(), "cascade_cap"] = 20000.0
+        df.loc[df.cascade_processed.isna(), "cascade_processed"] = 0
+        df["available"] = df.cascade_cap - df.cascade_processed
+        return df
+
+    def exploded():
+        df = s.get(orderBy="gateway_id")
+        df.cascade_to = df.cascade_to.fillna(0)
+        return s.explode(df, ["days", "days_index"]).drop(["min_hour", "max_hour"], axis=1).set_index("gateway_id")
+
+    def lists():
+        gt = list(range(1, 1000))
+        up = [row[0] for row in e.execute(fixed)]
+        set_up = [row[0] for row in e.execute(fixed)]
+        return {"gt_list": gt, "gateways_up": up, "gateway_set_up": set_up,
+                "gateways_ins": sorted(set(gt) - set(up)), "gateway_set_ins": sorted(set(gt + up) - set(set_up))}
+
+    def by_mid():
+        ret = st.get(["crm_id", "mid_number"], where=" where mid_id=12 and step=2")
+        return None if len(ret) == 0 else ret.drop_duplicates().to_dict(orient="records")
+
+    def by_gateway():
+        df = st.get(["mid_number"], where=" where gateway_id=5 and crm_id = '7' ").dropna()
+        return None if len(df) == 0 else df.mid_number.tolist()[0]
+
+    class PlainSettings:
+        def set_constraint(self, name, columns):
+            pass
+
+    def construct_direct():
+        obj = PlainSettings()
+        obj.engine, obj.table, obj.schema = e, "gateway_settings", "ui_54407332_clients"
+        obj.set_constraint("gateway_settings_pk", ["gateway_id", "crm_id"])
+
+    class NullBase:
+        def __init__(self, db, table, account_id):
+            self.engine, self.table, self.schema = e, table, "ui_54407332_clients"
+
+        def set_constraint(self, name, columns):
+            pass
+
+    class Settings(gateways.GatewaySettings):
+        pass
+
+    return [
+        ("GatewaySettings(db)", lambda: Settings(None), construct_direct, {"ClientStructure": NullBase}),
+        ("increment_transaction_counts(17, 'nmi', 2)", lambda: c.increment_transaction_counts(17, "nmi", 2),
+         lambda: e.execute(fixed), {}),
+        ("disable(1, [3, 7])", lambda: s.disable(1, [3, 7]), lambda: e.execute(fixed), {}),
+        ("get_alert_level()", c.get_alert_level,
+         lambda: c.get(["mid_id", "step", "processor", "gateway_id", "alert_level"]), {}),
+        ("get_gateway_cap_model(1)", lambda: c.get_gateway_cap_model(1), lambda: pdx.read_sql(fixed, e), {}),
+        ("get_first_dom()", s.get_first_dom, lambda: dt.datetime.now().replace(day=1).date(), {}),
+        ("cap_report(1, date)", lambda: s.cap_report(1, dt.date(2024, 5, 1)),
+         lambda: pdx.read_sql(fixed, e).fillna(0), {}),
+        ("mtd_cap_report(1)", lambda: s.mtd_cap_report(1), lambda: pdx.read_sql(fixed, e).fillna(0), {}),
+        ("today_cap_report(1)", lambda: s.today_cap_report(1), lambda: pdx.read_sql(fixed, e).fillna(0), {}),
+        ("cap_limits(1)", lambda: s.cap_limits(1), limits, {}),
+        ("mtd_cascade_report(1)", lambda: s.mtd_cascade_report(1), cascade, {}),
+        ("get_exploded()", s.get_exploded, exploded, {}),
+        ("gateway_corp_list(1)", lambda: n.gateway_corp_list(1),
+         lambda: n.get(columns=["id", "gateway_corp"], where=" WHERE crm_id = 1 ").rename(columns={"id": "gateway_id"}),
+         {}),
+        ("update_lists(1)", lambda: n.update_lists(1), lists, {}),
+        ("next_app_step_id()", st.next_app_step_id, lambda: e.execute(fixed).scalar() + 1, {}),
+        ("get_no_cvv_required(1)", lambda: st.get_no_cvv_required(1),
+         lambda: st.get(False, where=" where scv_level= 'not required' and crm_id='1'"), {}),
+        ("get_mid_numbers_by_mid_id(12, 2)", lambda: st.get_mid_numbers_by_mid_id(12, 2), by_mid, {}),
+        ("get_mid_numbers_by_gateway_id(5, 7)", lambda: st.get_mid_numbers_by_gateway_id(5, 7), by_gateway, {}),
+    ]
+
+
+def bench_own_cost():
+    objects = null_objects()
+    saved = {name: getattr(gateways, name) for name in ("pd", "ClientStructure")}
+    rows = []
+    try:
+        gateways.pd = objects.pd
+        for label, module_call, direct_call, rebind in direct_cases(objects):
+            for name, value in rebind.items():
+                setattr(gateways, name, value)
+            module = best_microseconds(module_call)
+            direct = best_microseconds(direct_call)
+            for name in rebind:
+                setattr(gateways, name, saved[name])
+            rows.append((label, f"{module:.2f}", f"{direct:.2f}", f"{module - direct:+.2f}"))
+    finally:
+        for name, value in saved.items():
+            setattr(gateways, name, value)
+    table("1. The module's own cost on a null host: frames, engine and get return at once "
+          "(best of 7, microseconds per call)",
+          ["method", "module", "direct", "own cost"], rows)
+
+
+# -- 2. end to end ------------------------------------------------------------------------
+
+def increments_per_second(function, threads, calls):
+    def work():
+        for _ in range(calls):
+            function()
+
+    workers = [threading.Thread(target=work) for _ in range(threads)]
+    start = time.perf_counter()
+    for worker in workers:
+        worker.start()
+    for worker in workers:
+        worker.join()
+    return threads * calls / (time.perf_counter() - start)
+
+
+def median_ms(function, runs):
+    function()
+    samples = []
+    for _ in range(runs):
+        start = time.perf_counter()
+        function()
+        samples.append(time.perf_counter() - start)
+    return statistics.median(samples) * 1e3
+
+
+def bench_end_to_end(db, quick):
+    cap = gateways.CapReport(db)
+    statement = "update processing.cap set used_dtc = used_dtc+1  where mid_id =501 and step = 1"
+    calls = 300 if quick else 1500
+    rows = []
+    for threads in (1, 4):
+        # Alternate the two a few times so that neither gets the warmer server.
+        module, direct = [], []
+        for _ in range(3):
+            module.append(increments_per_second(lambda: cap.increment_transaction_counts(501, "nmi", 1), threads, calls))
+            direct.append(increments_per_second(lambda: db.engine.execute(statement), threads, calls))
+        m, d = statistics.median(module), statistics.median(direct)
+        rows.append((f"{threads} thread{'s' if threads > 1 else ''}", f"{m:,.0f}", f"{d:,.0f}", f"{(d - m) / d:+.1%}"))
+    table("2a. increment_transaction_counts end to end (increments per second, median of 3)",
+          ["threads", "module", "direct", "module slower by"], rows)
+
+    settings, names, steps = gateways.GatewaySettings(db), gateways.GatewayNames(db), gateways.GatewaySteps(db)
+    first = settings.get_first_dom()
+    cap_report_sql = cap_report_text(1, first)
+    runs = 20 if quick else 60
+    cases = [
+        ("cap_report(1, first_dom)", lambda: settings.cap_report(1, first),
+         lambda: pd.read_sql(cap_report_sql, db.engine).fillna(0)),
+        ("mtd_cascade_report(1)", lambda: settings.mtd_cascade_report(1), None),
+        ("cap_limits(1)", lambda: settings.cap_limits(1), None),
+        ("get_exploded()", settings.get_exploded, None),
+        ("update_lists(1)", lambda: names.update_lists(1), None),
+        ("gateway_corp_list(1)", lambda: names.gateway_corp_list(1), None),
+        ("next_app_step_id()", steps.next_app_step_id,
+         lambda: db.engine.execute("Select max(app_step_id)::int from ui_54407332_clients.steps").scalar() + 1),
+        ("get_no_cvv_required(1)", lambda: steps.get_no_cvv_required(1), None),
+        ("get_mid_numbers_by_mid_id(501, 1)", lambda: steps.get_mid_numbers_by_mid_id(501, 1), None),
+        ("get_gateway_cap_model(1)", lambda: cap.get_gateway_cap_model(1), None),
+        ("CCTypeCapReport.get_gateway_cap_model(1)", lambda: gateways.CCTypeCapReport(db).get_gateway_cap_model(1),
+         None),
+    ]
+    rows = []
+    for label, module_call, direct_call in cases:
+        module = median_ms(module_call, runs)
+        if direct_call is None:
+            rows.append((label, f"{module:.2f}", "", ""))
+        else:
+            direct = median_ms(direct_call, runs)
+            rows.append((label, f"{module:.2f}", f"{direct:.2f}", f"{(module - direct) / direct:+.1%}"))
+    table(f"2b. Read latency end to end on the sample data set (median of {runs}, milliseconds)",
+          ["method", "module", "direct", "difference"], rows)
+
+
+def cap_report_text(crm_id, s_date):
+    return f"""         
+select a.crm_id, a.gateway_id, a.daily_cap,a.monthly_cap, processed from ui_54407332_clients.gateway_settings a 
+   left join( 
+       select crm_id, gateway_id, sum(order_total)::numeric processed from crm_global.orders 
+       where crm_id = '{crm_id}' and time_stamp >=  '{s_date}' and decline_reason is null
+       group by crm_id, gateway_id
+       )  b  on  a.crm_id  = b.crm_id and a.gateway_id =  b.gateway_id
+    where a.crm_id  = '{crm_id}'
+           """
+
+
+# -- 3. a million orders ------------------------------------------------------------------
+
+MILLION = """
+select setseed(0.42);
+truncate crm_global.orders, augmented_data.order_cycles, processing.processing_actions;
+insert into crm_global.orders (order_id, crm_id, gateway_id, order_total, time_stamp, decline_reason)
+select g, c, (case c when 1 then array[1,2,3,4,5] when 2 then array[11,12,13,14] else array[21,22,23] end)
+             [1 + (g / 3) % (case c when 1 then 5 when 2 then 4 else 3 end)],
+       round((20 + random() * 180)::numeric, 2),
+       localtimestamp - random() * interval '45 days',
+       case when random() < 0.12 then 'Do not honor' end
+from (select g, 1 + g % 3 as c from generate_series(1, {orders}) g) s;
+-- every tenth order is a cascade child of the order before it, which had a dead-MID action
+insert into augmented_data.order_cycles (order_id, parent_id, crm_id, cycle, decline_reason, time_stamp)
+select order_id, order_id - 1, crm_id, 1, decline_reason, time_stamp from crm_global.orders where order_id % 10 = 0;
+insert into processing.processing_actions (order_id, crm_id, is_dead_mid_cascade, action, time_stamp)
+select parent_id, crm_id, true, 'dead mid cascade', time_stamp from augmented_data.order_cycles;
+"""
+
+INDEXES = {
+    "crm_global.orders_approved_crm_time": "create index orders_approved_crm_time on crm_global.orders "
+    "(crm_id, time_stamp) include (gateway_id, order_total) where decline_reason is null",
+    "augmented_data.order_cycles_approved_parent": "create index order_cycles_approved_parent on "
+    "augmented_data.order_cycles (crm_id, parent_id) include (order_id, time_stamp) where decline_reason is null",
+    "processing.processing_actions_dead_mid": "create index processing_actions_dead_mid on "
+    "processing.processing_actions (crm_id, order_id) where is_dead_mid_cascade",
+}
+
+
+def vacuum(db):
+    """Statistics and the visibility map, as a live database has them after autovacuum."""
+    with db.engine.connect().execution_options(isolation_level="AUTOCOMMIT") as connection:
+        connection.exec_driver_sql("vacuum analyze")
+
+
+def bench_million(db, quick):
+    orders = 100_000 if quick else 1_000_000
+    start = time.perf_counter()
+    with db.engine.begin() as connection:
+        connection.exec_driver_sql(MILLION.format(orders=orders))
+    vacuum(db)
+    print(f"\n({orders:,} orders generated in {time.perf_counter() - start:.1f} s)")
+    settings = gateways.GatewaySettings(db)
+    first = settings.get_first_dom()
+    cases = [("cap_report(1)  (all time)", lambda: settings.cap_report(1)),
+             ("cap_report(1, first_dom)", lambda: settings.cap_report(1, first)),
+             ("today_cap_report(1)", lambda: settings.today_cap_report(1)),
+             ("cap_limits(1)", lambda: settings.cap_limits(1)),
+             ("mtd_cascade_report(1)", lambda: settings.mtd_cascade_report(1))]
+    runs = 3 if quick else 7
+    with_indexes = [median_ms(call, runs) for _, call in cases]
+    with db.engine.begin() as connection:
+        for name in INDEXES:
+            connection.exec_driver_sql(f"drop index {name}")
+    vacuum(db)
+    try:
+        without = [median_ms(call, runs) for _, call in cases]
+    finally:
+        with db.engine.begin() as connection:
+            for statement in INDEXES.values():
+                connection.exec_driver_sql(statement)
+        vacuum(db)
+    table(f"3. Reports over {orders:,} orders (median of {runs}, milliseconds)",
+          ["method", "with indexes", "without", "speed-up"],
+          [(label, f"{w:.1f}", f"{wo:.1f}", f"{wo / w:.1f}x") for (label, _), w, wo in zip(cases, with_indexes, without)])
+
+
+def main(argv=None):
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--quick", action="store_true", help="fewer runs and 100,000 orders")
+    parser.add_argument("--database-url", help="a scratch database to use; the benchmark replaces its tables")
+    args = parser.parse_args(argv)
+    print(f"gateways on Python {sys.version.split()[0]}, pandas {pd.__version__}")
+    bench_own_cost()
+
+    def against(url):
+        if args.database_url:
+            pgserver.load_schema(url)
+        db = Database(url)
+        try:
+            sample_data.load(db.engine)
+            bench_end_to_end(db, args.quick)
+            bench_million(db, args.quick)
+        finally:
+            db.dispose()
+
+    if args.database_url:
+        against(args.database_url)
+    else:
+        with pgserver.ThrowawayPostgres() as server:
+            against(server.url)
+
+
+if __name__ == "__main__":
+    main()
