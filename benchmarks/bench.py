@@ -210,7 +210,7 @@ def direct_cases(o):
 def bench_own_cost():
     objects = null_objects()
     saved = {name: getattr(gateways, name) for name in ("pd", "ClientStructure")}
-    rows = []
+    rows, own = [], {}
     try:
         gateways.pd = objects.pd
         for label, module_call, direct_call, rebind in direct_cases(objects):
@@ -221,28 +221,58 @@ def bench_own_cost():
             for name in rebind:
                 setattr(gateways, name, saved[name])
             rows.append((label, f"{module:.2f}", f"{direct:.2f}", f"{module - direct:+.2f}"))
+            own[label.split("(")[0]] = module - direct
     finally:
         for name, value in saved.items():
             setattr(gateways, name, value)
     table("1. The module's own cost on a null host: frames, engine and get return at once "
           "(best of 7, microseconds per call)",
           ["method", "module", "direct", "own cost"], rows)
+    return own
 
 
 # -- 2. end to end ------------------------------------------------------------------------
 
-def increments_per_second(function, threads, calls):
-    def work():
-        for _ in range(calls):
-            function()
+def interleaved_rates(module_call, direct_call, threads, pairs):
+    """Increments per second of each: every thread alternates a module call and a direct
+    one, so both meet the same server, lock queue and machine; a kind's rate is its calls
+    over its share of the threads' time."""
+    spent = {"module": 0.0, "direct": 0.0}
+    lock = threading.Lock()
 
-    workers = [threading.Thread(target=work) for _ in range(threads)]
-    start = time.perf_counter()
+    def work(first_module):
+        mine = {"module": 0.0, "direct": 0.0}
+        order = [("module", module_call), ("direct", direct_call)]
+        if not first_module:
+            order.reverse()
+        for _ in range(pairs):
+            for name, function in order:
+                start = time.perf_counter()
+                function()
+                mine[name] += time.perf_counter() - start
+        with lock:
+            for name in spent:
+                spent[name] += mine[name]
+
+    workers = [threading.Thread(target=work, args=(i % 2 == 0,)) for i in range(threads)]
     for worker in workers:
         worker.start()
     for worker in workers:
         worker.join()
-    return threads * calls / (time.perf_counter() - start)
+    return pairs * threads / (spent["module"] / threads), pairs * threads / (spent["direct"] / threads)
+
+
+def paired_ms(module_call, direct_call, runs):
+    """Median latencies of the two, each module call paired with a direct one, in turns."""
+    module_call(), direct_call()
+    module, direct = [], []
+    for run in range(runs):
+        for name, function in ((("m", module_call), ("d", direct_call)) if run % 2 == 0
+                               else (("d", direct_call), ("m", module_call))):
+            start = time.perf_counter()
+            function()
+            (module if name == "m" else direct).append(time.perf_counter() - start)
+    return statistics.median(module) * 1e3, statistics.median(direct) * 1e3
 
 
 def median_ms(function, runs):
@@ -255,52 +285,53 @@ def median_ms(function, runs):
     return statistics.median(samples) * 1e3
 
 
-def bench_end_to_end(db, quick):
+def bench_end_to_end(db, quick, own):
     cap = gateways.CapReport(db)
     statement = "update processing.cap set used_dtc = used_dtc+1  where mid_id =501 and step = 1"
-    calls = 300 if quick else 1500
+    pairs = 300 if quick else 2000
     rows = []
     for threads in (1, 4):
-        # Alternate the two a few times so that neither gets the warmer server.
-        module, direct = [], []
-        for _ in range(3):
-            module.append(increments_per_second(lambda: cap.increment_transaction_counts(501, "nmi", 1), threads, calls))
-            direct.append(increments_per_second(lambda: db.engine.execute(statement), threads, calls))
-        m, d = statistics.median(module), statistics.median(direct)
+        m, d = interleaved_rates(lambda: cap.increment_transaction_counts(501, "nmi", 1),
+                                 lambda: db.engine.execute(statement), threads, pairs // threads)
         rows.append((f"{threads} thread{'s' if threads > 1 else ''}", f"{m:,.0f}", f"{d:,.0f}", f"{(d - m) / d:+.1%}"))
-    table("2a. increment_transaction_counts end to end (increments per second, median of 3)",
-          ["threads", "module", "direct", "module slower by"], rows)
+    table(f"2a. increment_transaction_counts end to end (increments per second; {pairs} module calls "
+          "alternating with as many direct ones)", ["threads", "module", "direct", "module slower by"], rows)
 
     settings, names, steps = gateways.GatewaySettings(db), gateways.GatewayNames(db), gateways.GatewaySteps(db)
     first = settings.get_first_dom()
     cap_report_sql = cap_report_text(1, first)
-    runs = 20 if quick else 60
+    model_sql = ("select b.gateway_id, b.crm_id, a.* from processing.cap a inner join ui_54407332_clients.steps b "
+                 "on b.mid_id = a.mid_id and b.crm_id = '1' and b.step = a.step")
+    runs = 30 if quick else 200
     cases = [
-        ("cap_report(1, first_dom)", lambda: settings.cap_report(1, first),
+        ("cap_report", "(1, first_dom)", lambda: settings.cap_report(1, first),
          lambda: pd.read_sql(cap_report_sql, db.engine).fillna(0)),
-        ("mtd_cascade_report(1)", lambda: settings.mtd_cascade_report(1), None),
-        ("cap_limits(1)", lambda: settings.cap_limits(1), None),
-        ("get_exploded()", settings.get_exploded, None),
-        ("update_lists(1)", lambda: names.update_lists(1), None),
-        ("gateway_corp_list(1)", lambda: names.gateway_corp_list(1), None),
-        ("next_app_step_id()", steps.next_app_step_id,
+        ("get_gateway_cap_model", "(1)", lambda: cap.get_gateway_cap_model(1), lambda: pd.read_sql(model_sql, db.engine)),
+        ("next_app_step_id", "()", steps.next_app_step_id,
          lambda: db.engine.execute("Select max(app_step_id)::int from ui_54407332_clients.steps").scalar() + 1),
-        ("get_no_cvv_required(1)", lambda: steps.get_no_cvv_required(1), None),
-        ("get_mid_numbers_by_mid_id(501, 1)", lambda: steps.get_mid_numbers_by_mid_id(501, 1), None),
-        ("get_gateway_cap_model(1)", lambda: cap.get_gateway_cap_model(1), None),
-        ("CCTypeCapReport.get_gateway_cap_model(1)", lambda: gateways.CCTypeCapReport(db).get_gateway_cap_model(1),
-         None),
+        ("mtd_cap_report", "(1)", lambda: settings.mtd_cap_report(1), None),
+        ("today_cap_report", "(1)", lambda: settings.today_cap_report(1), None),
+        ("cap_limits", "(1)", lambda: settings.cap_limits(1), None),
+        ("mtd_cascade_report", "(1)", lambda: settings.mtd_cascade_report(1), None),
+        ("get_exploded", "()", settings.get_exploded, None),
+        ("update_lists", "(1)", lambda: names.update_lists(1), None),
+        ("gateway_corp_list", "(1)", lambda: names.gateway_corp_list(1), None),
+        ("get_no_cvv_required", "(1)", lambda: steps.get_no_cvv_required(1), None),
+        ("get_mid_numbers_by_mid_id", "(501, 1)", lambda: steps.get_mid_numbers_by_mid_id(501, 1), None),
+        ("get_mid_numbers_by_gateway_id", "(1, 1)", lambda: steps.get_mid_numbers_by_gateway_id(1, 1), None),
+        ("get_alert_level", "()", cap.get_alert_level, None),
     ]
     rows = []
-    for label, module_call, direct_call in cases:
-        module = median_ms(module_call, runs)
+    for name, arguments, module_call, direct_call in cases:
         if direct_call is None:
-            rows.append((label, f"{module:.2f}", "", ""))
+            module, direct = median_ms(module_call, runs), None
         else:
-            direct = median_ms(direct_call, runs)
-            rows.append((label, f"{module:.2f}", f"{direct:.2f}", f"{(module - direct) / direct:+.1%}"))
-    table(f"2b. Read latency end to end on the sample data set (median of {runs}, milliseconds)",
-          ["method", "module", "direct", "difference"], rows)
+            module, direct = paired_ms(module_call, direct_call, runs)
+        share = own[name] / 1e3 / module
+        rows.append((name + arguments, f"{module:.2f}", f"{direct:.2f}" if direct else "",
+                     f"{(module - direct) / direct:+.1%}" if direct else "", f"{own[name]:.1f}", f"{share:.2%}"))
+    table(f"2b. Read latency end to end on the sample data set (median of {runs}, milliseconds; "
+          "own cost from table 1)", ["method", "module", "direct", "measured", "own cost µs", "share"], rows)
 
 
 def cap_report_text(crm_id, s_date):
@@ -388,7 +419,7 @@ def main(argv=None):
     parser.add_argument("--database-url", help="a scratch database to use; the benchmark replaces its tables")
     args = parser.parse_args(argv)
     print(f"gateways on Python {sys.version.split()[0]}, pandas {pd.__version__}")
-    bench_own_cost()
+    own = bench_own_cost()
 
     def against(url):
         if args.database_url:
@@ -396,7 +427,7 @@ def main(argv=None):
         db = Database(url)
         try:
             sample_data.load(db.engine)
-            bench_end_to_end(db, args.quick)
+            bench_end_to_end(db, args.quick, own)
             bench_million(db, args.quick)
         finally:
             db.dispose()
