@@ -11,7 +11,7 @@ SOURCES    := CMakeLists.txt pyproject.toml $(shell find src -type f 2>/dev/null
 CMAKE_DEFS := $(if $(CI),--config-settings=cmake.define.GATEWAYS_WERROR=ON)
 HOSTPATH   := PYTHONPATH=$(CURDIR)/host
 
-.PHONY: test demo bench build clean postgres
+.PHONY: test demo bench stress asan build clean postgres
 
 test: build postgres
 	$(HOSTPATH) $(PY) -m pytest $(PYTEST_ARGS)
@@ -19,8 +19,23 @@ test: build postgres
 demo: build postgres $(DEMO_STAMP)
 	$(HOSTPATH) $(PY) examples/demo.py $(DEMO_ARGS)
 
+# The reliability checks at full size; their summary comes last.
+RELIABILITY := tests/test_hostile_input.py tests/test_faults.py tests/test_leaks.py tests/test_concurrency.py
+stress: build postgres
+	$(HOSTPATH) $(PY) -m pytest --stress $(RELIABILITY) $(PYTEST_ARGS)
+	@cat build/reliability-summary.txt
+
+# The whole suite against a build with AddressSanitizer, preloaded into the interpreter
+# (which is not built with it); leak detection is off because the interpreter itself
+# keeps memory until exit.
+ASAN_DIR := build/asan
+asan: $(DEPS_STAMP) postgres
+	$(PY) tools/build_variant.py $(ASAN_DIR) -DGATEWAYS_ASAN=ON -DGATEWAYS_WERROR=ON
+	LD_PRELOAD=$$($(CXX) -print-file-name=libasan.so) ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 \
+	  PYTHONPATH=$(CURDIR)/$(ASAN_DIR)/install:$(CURDIR)/host $(PY) -m pytest -p no:cacheprovider $(PYTEST_ARGS)
+
 bench: build postgres
-	$(HOSTPATH) $(PY) benchmarks/bench.py $(BENCH_ARGS)
+	$(HOSTPATH) $(PY) -u benchmarks/bench.py $(BENCH_ARGS)
 
 build: $(MOD_STAMP)
 

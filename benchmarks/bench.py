@@ -302,7 +302,7 @@ def bench_end_to_end(db, quick, own):
     cap_report_sql = cap_report_text(1, first)
     model_sql = ("select b.gateway_id, b.crm_id, a.* from processing.cap a inner join ui_54407332_clients.steps b "
                  "on b.mid_id = a.mid_id and b.crm_id = '1' and b.step = a.step")
-    runs = 30 if quick else 200
+    runs = 30 if quick else 500
     cases = [
         ("cap_report", "(1, first_dom)", lambda: settings.cap_report(1, first),
          lambda: pd.read_sql(cap_report_sql, db.engine).fillna(0)),
@@ -353,7 +353,7 @@ select setseed(0.42);
 truncate crm_global.orders, augmented_data.order_cycles, processing.processing_actions;
 insert into crm_global.orders (order_id, crm_id, gateway_id, order_total, time_stamp, decline_reason)
 select g, c, (case c when 1 then array[1,2,3,4,5] when 2 then array[11,12,13,14] else array[21,22,23] end)
-             [1 + (g / 3) % (case c when 1 then 5 when 2 then 4 else 3 end)],
+             [1 + (g / 7) % (case c when 1 then 5 when 2 then 4 else 3 end)],
        round((20 + random() * 180)::numeric, 2),
        localtimestamp - random() * interval '45 days',
        case when random() < 0.12 then 'Do not honor' end
@@ -368,8 +368,8 @@ select parent_id, crm_id, true, 'dead mid cascade', time_stamp from augmented_da
 INDEXES = {
     "crm_global.orders_approved_crm_time": "create index orders_approved_crm_time on crm_global.orders "
     "(crm_id, time_stamp) include (gateway_id, order_total) where decline_reason is null",
-    "augmented_data.order_cycles_approved_parent": "create index order_cycles_approved_parent on "
-    "augmented_data.order_cycles (crm_id, parent_id) include (order_id, time_stamp) where decline_reason is null",
+    "augmented_data.order_cycles_approved_time": "create index order_cycles_approved_time on "
+    "augmented_data.order_cycles (crm_id, time_stamp) include (parent_id, order_id) where decline_reason is null",
     "processing.processing_actions_dead_mid": "create index processing_actions_dead_mid on "
     "processing.processing_actions (crm_id, order_id) where is_dead_mid_cascade",
 }

@@ -75,9 +75,9 @@ class ThrowawayPostgres:
                       "-E", "UTF8", "--locale=C", "--no-sync")
             options = (f"-k {self.folder} -c listen_addresses='' -c fsync=off "
                        "-c synchronous_commit=off -c full_page_writes=off")
-            self._run(bin_dir / "pg_ctl", "-D", data, "-l", self.folder / "server.log",
-                      "-o", options, "-w", "-t", "60", "start")
             self._bin_dir = bin_dir
+            self._options = options
+            self.start_server()
             self._create_database()
             self.url = f"postgresql+psycopg2://{SERVER_USER}@/{self.dbname}?host={self.folder}"
             if self.schema is not None:
@@ -97,6 +97,14 @@ class ThrowawayPostgres:
                                             "-m", "immediate", "-w", "stop"],
                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, check=False)
         shutil.rmtree(folder, ignore_errors=True)
+
+    def stop_server(self):
+        """Stops the server, keeping its data: connections to it fail until start_server()."""
+        self._run(self._bin_dir / "pg_ctl", "-D", self.folder / "data", "-m", "fast", "-w", "stop")
+
+    def start_server(self):
+        self._run(self._bin_dir / "pg_ctl", "-D", self.folder / "data", "-l", self.folder / "server.log",
+                  "-o", self._options, "-w", "-t", "60", "start")
 
     def __enter__(self):
         self.start()

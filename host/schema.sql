@@ -126,5 +126,6 @@ create table augmented_data.order_cycles (
     time_stamp      timestamp not null,
     constraint order_cycles_pk primary key (order_id, crm_id)
 );
-create index order_cycles_approved_parent on augmented_data.order_cycles (crm_id, parent_id)
-    include (order_id, time_stamp) where decline_reason is null;
+-- The cascade report takes one CRM's approved cycles of this month, then their parents.
+create index order_cycles_approved_time on augmented_data.order_cycles (crm_id, time_stamp)
+    include (parent_id, order_id) where decline_reason is null;

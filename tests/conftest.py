@@ -11,6 +11,7 @@ if str(HOST) not in sys.path:
     sys.path.insert(0, str(HOST))
 
 import pgserver  # noqa: E402
+import models.db  # noqa: E402,F401  (first: it settles SQLAlchemy's warnings)
 
 TABLES = [
     "ui_54407332_clients.gateway_settings",
@@ -30,15 +31,37 @@ def collapse(sql):
     return re.sub(r"[ \t\r\n]+", " ", sql).strip()
 
 
+def pytest_addoption(parser):
+    parser.addoption("--stress", action="store_true",
+                     help="run the reliability checks at full size (many more values, calls and threads)")
+
+
 @pytest.fixture(scope="session")
-def database_url():
+def scale(request):
+    """1 for every test run, 10 under --stress."""
+    return 10 if request.config.getoption("--stress") else 1
+
+
+def pytest_sessionfinish(session):
+    import summary
+    summary.write(session.config.getoption("--stress"))
+
+
+@pytest.fixture(scope="session")
+def server():
+    """The throwaway server, or None when the tests use an existing one."""
     url = os.environ.get(pgserver.URL_VARIABLE)
     if url:
         pgserver.load_schema(url)
-        yield url
+        yield None
         return
-    with pgserver.ThrowawayPostgres() as server:
-        yield server.url
+    with pgserver.ThrowawayPostgres() as throwaway:
+        yield throwaway
+
+
+@pytest.fixture(scope="session")
+def database_url(server):
+    return server.url if server is not None else os.environ[pgserver.URL_VARIABLE]
 
 
 @pytest.fixture(scope="session")

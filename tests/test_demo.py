@@ -1,7 +1,6 @@
 """The demo: read-only walk against an existing database, and its one-line errors."""
 import sys
 
-import pytest
 
 from conftest import HOST, query
 

@@ -1,5 +1,4 @@
 """The stand-in host package: row fetch, explode, autocommitted execute, configuration."""
-import importlib
 import subprocess
 import sys
 

@@ -1,6 +1,5 @@
 """GatewaySettings: disable, calendar helpers, cap reports, cap limits, exploded settings, cascade report."""
 import datetime as real_dt
-import hashlib
 
 import pandas
 import pytest
@@ -8,7 +7,7 @@ import pytest
 import gateways
 from clock import clock, offset  # noqa: F401
 from conftest import collapse, insert, query
-from recording import HOSTILE_QUOTED, Host, recorded_pandas  # noqa: F401
+from recording import Host, recorded_pandas  # noqa: F401
 
 GS = gateways.GatewaySettings
 D = real_dt.datetime
@@ -48,33 +47,6 @@ class TestDisableStatement:
         host = settings_host()
         GS.disable(host, "9", Ids([1, 2]))
         assert host.engine.statements[0].endswith("any(Array[1, 2]::int[]) ")
-
-    @pytest.mark.parametrize("gateway_id", [
-        (1, 2), {1}, [[1]], ["1'"], ["a"], [True], [None], "1); drop table x; --", "1 or true", [1, "2 or 1=1"],
-        ["1", "'"], [float("nan")], range(3)])
-    def test_hostile_gateway_ids_send_nothing(self, gateway_id):
-        host = settings_host()
-        with pytest.raises(ValueError, match="gateway_id cannot go into SQL text"):
-            GS.disable(host, 1, gateway_id)
-        assert host.engine.statements == []
-
-    def test_list_whose_text_form_lies_is_refused(self):
-        class Sneaky(list):
-            def __format__(self, spec):
-                return "[1]::int[]); drop table x; --"
-
-        host = settings_host()
-        with pytest.raises(ValueError):
-            GS.disable(host, 1, Sneaky([1]))
-        assert host.engine.statements == []
-
-    @pytest.mark.parametrize("crm_id", HOSTILE_QUOTED)
-    def test_hostile_crm_id_sends_nothing(self, crm_id):
-        host = settings_host()
-        with pytest.raises(ValueError, match="crm_id"):
-            GS.disable(host, crm_id, 1)
-        assert host.engine.statements == []
-
 
 # -- calendar --------------------------------------------------------------------------
 
@@ -137,20 +109,6 @@ class TestCapReportStatement:
                                                   "monthly_cap": [float("nan")], "processed": [None]})
         frame = GS.cap_report(settings_host(), 1)
         assert frame.iloc[0].tolist() == [1, 2, 0, 0, 0]
-
-    @pytest.mark.parametrize("crm_id, s_date", [(c, False) for c in HOSTILE_QUOTED] +
-                             [(1, "2024-05-01' or '1'='1"), (1, "x\\"), (1, "2024\0")])
-    def test_hostile_values_read_nothing(self, recorded_pandas, crm_id, s_date):
-        with pytest.raises(ValueError):
-            GS.cap_report(settings_host(), crm_id, s_date)
-        assert recorded_pandas.calls == []
-
-    def test_hostile_account_schema_reads_nothing(self, recorded_pandas):
-        host = Host(schema="ui_1 a; drop table x; --_clients", table="gateway_settings")
-        with pytest.raises(ValueError, match="schema"):
-            GS.cap_report(host, 1)
-        assert recorded_pandas.calls == []
-
 
 class CallLog(SettingsHost):
     """A settings host whose report methods log their use."""
@@ -294,13 +252,6 @@ class TestCascadeStatement:
         GS.mtd_cascade_report(CallLog(log), 1)
         assert log == ["look up get_first_dom", "look up get_get_tomorrow"]
 
-    @pytest.mark.parametrize("crm_id", HOSTILE_QUOTED)
-    def test_hostile_crm_id_reads_nothing(self, recorded_pandas, crm_id):
-        with pytest.raises(ValueError):
-            GS.mtd_cascade_report(settings_host(), crm_id)
-        assert recorded_pandas.calls == []
-
-
 # -- end to end -----------------------------------------------------------------------------
 
 @pytest.fixture
@@ -435,11 +386,6 @@ def enabled(db):
     return query(db, f"select crm_id, gateway_id, enabled from {SETTINGS} order by 1, 2")
 
 
-def fingerprint(db):
-    tables = [SETTINGS, "crm_global.orders", "processing.processing_actions", "augmented_data.order_cycles"]
-    return hashlib.sha256(repr([query(db, f"select * from {t} order by 1, 2") for t in tables]).encode()).hexdigest()
-
-
 class TestDisableEndToEnd:
     @pytest.mark.parametrize("gateway_id, off", [(2, {2}), ([1, 3], {1, 3}), ("3", {3}), ([], set()),
                                                  (["1", 2], {1, 2}), (7, set())])
@@ -456,18 +402,3 @@ class TestDisableEndToEnd:
         with pytest.raises(Exception, match="invalid input syntax for type integer"):
             GS(seeded).disable(1, ["2", "1.5"])
         assert all(row[2] for row in enabled(seeded))
-
-
-HOSTILE_CALLS = [
-    ("disable", ("1' or '1'='1", 1)), ("disable", (1, "1) or true or (1")), ("disable", (1, ("1", "2"))),
-    ("disable", (1, [["1"]])), ("cap_report", ("1'; delete from crm_global.orders; --",)),
-    ("cap_report", (1, "2024-05-01'; update x; --")), ("mtd_cap_report", ("x'",)),
-    ("today_cap_report", ("\\'",)), ("cap_limits", ("1' or 1=1 --",)), ("mtd_cascade_report", ("1'--",))]
-
-
-@pytest.mark.parametrize("method, args", HOSTILE_CALLS)
-def test_hostile_values_change_nothing(seeded, method, args):
-    before = fingerprint(seeded)
-    with pytest.raises(ValueError):
-        getattr(GS(seeded), method)(*args)
-    assert fingerprint(seeded) == before

@@ -1,0 +1,36 @@
+"""What reaches PostgreSQL, and what the tables hold: for checking that nothing else happened."""
+import contextlib
+
+from sqlalchemy import event
+
+from conftest import TABLES, query
+
+CANARY = "public.canary"
+
+
+@contextlib.contextmanager
+def statements_sent(engine):
+    """Collects every statement the engine sends to the server while the block runs."""
+    sent = []
+
+    def record(conn, cursor, statement, parameters, context, executemany):
+        sent.append(statement)
+
+    event.listen(engine, "before_cursor_execute", record)
+    try:
+        yield sent
+    finally:
+        event.remove(engine, "before_cursor_execute", record)
+
+
+def create_canary(db):
+    with db.engine.begin() as connection:
+        connection.exec_driver_sql(f"create table if not exists {CANARY} (v text primary key)")
+        connection.exec_driver_sql(f"insert into {CANARY} values ('untouched') on conflict do nothing")
+
+
+def checksums(db):
+    """A checksum of every table's rows, read in one round trip."""
+    parts = " union all ".join(f"select '{table}', md5(coalesce(string_agg(t::text, '|' order by t::text), '')) "
+                               f"from {table} t" for table in TABLES + [CANARY])
+    return dict(query(db, parts))
