@@ -26,12 +26,14 @@ stress: build postgres
 	@cat build/reliability-summary.txt
 
 # The whole suite against a build with AddressSanitizer, preloaded into the interpreter
-# (which is not built with it); leak detection is off because the interpreter itself
-# keeps memory until exit.
+# (which is not built with it) together with libstdc++, so that the sanitizer finds the
+# C++ runtime it intercepts; leak detection is off because the interpreter itself keeps
+# memory until exit.
 ASAN_DIR := build/asan
 asan: $(DEPS_STAMP) postgres
 	$(PY) tools/build_variant.py $(ASAN_DIR) -DGATEWAYS_ASAN=ON -DGATEWAYS_WERROR=ON
-	LD_PRELOAD=$$($(CXX) -print-file-name=libasan.so) ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 \
+	LD_PRELOAD="$$($(CXX) -print-file-name=libasan.so) $$($(CXX) -print-file-name=libstdc++.so)" \
+	  ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 GATEWAYS_SANITIZED=1 \
 	  PYTHONPATH=$(CURDIR)/$(ASAN_DIR)/install:$(CURDIR)/host $(PY) -m pytest -p no:cacheprovider $(PYTEST_ARGS)
 
 bench: build postgres

@@ -88,15 +88,18 @@ class ThrowawayPostgres:
         return self.url
 
     def stop(self):
-        folder, self.folder = self.folder, None
+        folder = self.folder
         if folder is None:
             return
-        data = folder / "data"
-        if (data / "postmaster.pid").exists():
-            subprocess.run(self._as_user + [str(self._bin_dir / "pg_ctl"), "-D", str(data),
-                                            "-m", "immediate", "-w", "stop"],
-                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, check=False)
-        shutil.rmtree(folder, ignore_errors=True)
+        try:
+            if (folder / "data" / "postmaster.pid").exists():
+                try:
+                    self._run(self._bin_dir / "pg_ctl", "-D", folder / "data", "-m", "immediate", "-w", "stop")
+                except RuntimeError:
+                    pass  # already stopped
+        finally:
+            self.folder = None
+            shutil.rmtree(folder, ignore_errors=True)
 
     def stop_server(self):
         """Stops the server, keeping its data: connections to it fail until start_server()."""
@@ -128,8 +131,11 @@ class ThrowawayPostgres:
         self._as_user = ["runuser", "-u", SERVER_USER, "--"]
 
     def _run(self, *command):
+        # The server is a program of its own: it gets none of this process's preloads
+        # (a sanitizer runtime, say).
+        env = {key: value for key, value in os.environ.items() if key not in ("LD_PRELOAD", "ASAN_OPTIONS")}
         result = subprocess.run(self._as_user + [str(part) for part in command],
-                                cwd=self.folder, capture_output=True, text=True)
+                                cwd=self.folder, capture_output=True, text=True, env=env)
         if result.returncode != 0:
             log = self.folder / "server.log"
             tail = log.read_text()[-2000:] if log.exists() else ""

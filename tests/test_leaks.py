@@ -87,6 +87,8 @@ def test_every_method_is_checked():
     assert sorted(calls(classes(), fresh_arguments())) == sorted(NAMES)
 
 
+@pytest.mark.skipif(os.environ.get("GATEWAYS_SANITIZED") == "1",
+                    reason="AddressSanitizer keeps freed memory in quarantine; the plain build measures growth")
 @pytest.mark.parametrize("name", NAMES)
 def test_memory_stays_flat(name, scale):
     call = calls(classes(), fresh_arguments())[name]
