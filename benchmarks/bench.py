@@ -29,6 +29,7 @@ import pandas as pd  # noqa: E402
 
 import gateways  # noqa: E402
 import pgserver  # noqa: E402
+from null_host import FRAME, PANDAS, NullEngine  # noqa: E402
 import sample_data  # noqa: E402
 
 
@@ -51,56 +52,11 @@ def best_microseconds(function, repeat=7, budget=0.2):
 
 # -- 1. the module's own cost -----------------------------------------------------------
 
-class NullResult:
-    def __init__(self, rows, value):
-        self.rows, self.value = rows, value
-
-    def __iter__(self):
-        return iter(self.rows)
-
-    def scalar(self):
-        return self.value
-
-
-class NullEngine:
-    def __init__(self):
-        self.result = NullResult([(i,) for i in range(1, 40)], 41)
-
-    def execute(self, sql):
-        return self.result
-
-
-class NullFrame:
-    """A data frame whose every operation returns at once, so that only the caller's own
-    work is timed: attributes, calls, items and arithmetic all give the frame back."""
-
-    def __getattr__(self, name):
-        return self
-
-    def __call__(self, *args, **kwargs):
-        return self
-
-    def __getitem__(self, key):
-        return self
-
-    def __setitem__(self, key, value):
-        pass
-
-    def __setattr__(self, name, value):
-        pass
-
-    def __sub__(self, other):
-        return self
-
-    def __len__(self):
-        return 1
-
-
 def null_objects():
     """One object per class over a null host, and the pandas stand-in whose read_sql returns at once."""
     engine = NullEngine()
-    report = settings_rows = steps_rows = NullFrame()
-    fake_pd = types.SimpleNamespace(read_sql=lambda sql, con: report)
+    report = settings_rows = steps_rows = FRAME
+    fake_pd = PANDAS
 
     def build(cls, schema, table, frame):
         obj = object.__new__(cls)

@@ -207,6 +207,7 @@ py::object make_function(const MethodSpec& method, const char* class_name, py::d
     py::str name(method.name);
     py::str qualname(std::string(class_name) + "." + method.name);
     py::str traced_name(std::string("gateways.") + class_name + "." + method.name);
+    py::str module("gateways");
     py::tuple parameters(method.parameters.size());
     for (std::size_t i = 0; i < method.parameters.size(); ++i) {
         PyObject* parameter = PyUnicode_InternFromString(method.parameters[i]);
@@ -232,7 +233,7 @@ py::object make_function(const MethodSpec& method, const char* class_name, py::d
     f->spec = &method;
     f->name = name.release().ptr();
     f->qualname = qualname.release().ptr();
-    f->module = PyUnicode_InternFromString("gateways");
+    f->module = module.release().ptr();
     f->parameters = parameters.release().ptr();
     f->defaults = defaults.release().ptr();
     f->globals = globals.release().ptr();
