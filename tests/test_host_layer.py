@@ -66,6 +66,10 @@ class TestGet:
         with pytest.raises(ValueError):
             settings.get(orderBy=order)
 
+    def test_reserved_word_is_read_as_a_name(self, settings):
+        with pytest.raises(Exception, match='column "or" does not exist'):
+            settings.get(["or"])
+
     def test_bad_schema_refused(self, db):
         table = models_db.ClientStructure(db, "steps", "1; drop schema processing cascade; --")
         with pytest.raises(ValueError):

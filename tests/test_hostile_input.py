@@ -57,7 +57,7 @@ HAND_PICKED = [
     "1' or '1'='1", "1'; drop table public.canary; --", "1; drop table public.canary", "' or 1=1 --", "--", "1 --",
     "\\", "1\\' or 1=1 --", "a\0b", "\0", "1\n; drop table public.canary", "\n", "1 /*", "*/", "$$", "$1", "%s",
     "%(x)s", "{table}", "E'\\x27'", "1 union select 1", "x" * 100_000, "9" * 5000, "crm_id", "gateway_id",
-    "1 or true", "", " ", "-1", "1.5", "0", "17", "1;", "\u2019", "\u0661", "1)", "[1]", "2024-05-01' or '1'='1",
+    "1 or true", " or ", "select", "", " ", "-1", "1.5", "0", "17", "1;", "\u2019", "\u0661", "1)", "[1]", "2024-05-01' or '1'='1",
     (1, 2), {1, 2}, [[1]], [1, [2]], ["1'"], [None], [True], ["1", 2], [1.5], [-3], [], None, True, False, 1.5,
     float("nan"), float("inf"), -7, 10**30, datetime.date(2024, 5, 1), b"1", FormatRaises(), TruthRaises(),
     Lies("1' or '1'='1"), Lies("[1]::int[]); drop table public.canary; --"), StrLies("2' or '2'='2"), StrLies("7"),

@@ -36,6 +36,11 @@ def identifier(name, what="identifier"):
     return name
 
 
+def quoted_identifier(name, what="identifier"):
+    """A plain name, quoted so that a reserved word is still read as a name."""
+    return f'"{identifier(name, what)}"'
+
+
 def column_list(columns):
     """The select list for ``columns``: False for every column, a list of names,
     or a text of comma-separated names."""
@@ -43,7 +48,7 @@ def column_list(columns):
         return "*"
     if isinstance(columns, str):
         columns = columns.split(",")
-    names = [identifier(c.strip() if isinstance(c, str) else c, "column") for c in columns]
+    names = [quoted_identifier(c.strip() if isinstance(c, str) else c, "column") for c in columns]
     if not names:
         raise ValueError("columns must name at least one column")
     return ", ".join(names)
@@ -64,7 +69,7 @@ class _Table:
         """Rows of the object's own table as a data frame; ``where`` is used as given."""
         sql = f"select {column_list(columns)} from {self.qualified_name}{where}"
         if orderBy is not None:
-            sql += f" order by {identifier(orderBy, 'orderBy')}"
+            sql += f" order by {quoted_identifier(orderBy, 'orderBy')}"
         return pd.read_sql(sql, self.engine)
 
     def explode(self, df, columns):
