@@ -80,7 +80,8 @@ def unquoted_number(value, sent):
 
 
 def integer(value, sent):
-    return any(f"{int(value)}" in statement for statement in sent)
+    written = re.compile(rf"\b(mid_id|step) ?= ?{int(value)}(?![0-9])")
+    return any(written.search(statement) for statement in sent)
 
 
 def number_list(value, sent):

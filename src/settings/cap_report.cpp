@@ -15,7 +15,7 @@ select a.crm_id, a.gateway_id, a.daily_cap,a.monthly_cap, processed from {table}
        where crm_id = '{crm_id}' {date_clause} and decline_reason is null
        group by crm_id, gateway_id
        )  b  on  a.crm_id  = b.crm_id and a.gateway_id =  b.gateway_id
-    where a.crm_id  = '{crm_id_again}'
+    where a.crm_id  = '{crm_id}'
            )";
 
 py::object cap_report_(const Frame& frame) {
@@ -28,9 +28,7 @@ py::object cap_report_(const Frame& frame) {
     if (is_true(s_date)) {
         date_clause = "and time_stamp >=  '" + sql::quoted(s_date, "s_date") + "'";
     }
-    std::string crm_again = sql::quoted(crm_id, "crm_id");
-    py::str query = sql::fill(statement, {{"table", table}, {"crm_id", crm}, {"date_clause", date_clause},
-                                          {"crm_id_again", crm_again}});
+    py::str query = sql::fill(statement, {{"table", table}, {"crm_id", crm}, {"date_clause", date_clause}});
 
     return read_sql(query, self.attr("engine")).attr("fillna")(0);
 }

@@ -100,30 +100,32 @@ bool is_identifier(std::string_view text) {
     return true;
 }
 
+bool has_no_quote_backslash_or_nul(std::string_view text) {
+    return text.find_first_of(std::string_view("'\\\0", 3)) == std::string_view::npos;
+}
+
+// The value's text form, if `accept` takes it; otherwise ValueError naming the argument.
+std::string checked(py::handle value, const char* argument, bool (*accept)(std::string_view), const char* rule) {
+    std::string text = text_form(value);
+    if (!accept(text)) {
+        refuse(value, argument, rule);
+    }
+    return text;
+}
+
 }  // namespace
 
 std::string quoted(py::handle value, const char* argument) {
-    std::string text = text_form(value);
-    if (text.find_first_of(std::string_view("'\\\0", 3)) != std::string::npos) {
-        refuse(value, argument, "a quoted value must not hold a single quote, a backslash or a NUL");
-    }
-    return text;
+    return checked(value, argument, has_no_quote_backslash_or_nul,
+                   "a quoted value must not hold a single quote, a backslash or a NUL");
 }
 
 std::string number(py::handle value, const char* argument) {
-    std::string text = text_form(value);
-    if (!is_plain_number(text)) {
-        refuse(value, argument, "an unquoted value must be a plain number");
-    }
-    return text;
+    return checked(value, argument, is_plain_number, "an unquoted value must be a plain number");
 }
 
 std::string number_list(py::handle list, const char* argument) {
-    std::string text = text_form(list);
-    if (!is_number_list(text)) {
-        refuse(list, argument, "a list must hold plain numbers or quoted plain numbers");
-    }
-    return text;
+    return checked(list, argument, is_number_list, "a list must hold plain numbers or quoted plain numbers");
 }
 
 std::string integer(py::handle value) {
@@ -135,11 +137,7 @@ std::string integer(py::handle value) {
 }
 
 std::string identifier(py::handle value, const char* argument) {
-    std::string text = text_form(value);
-    if (!is_identifier(text)) {
-        refuse(value, argument, "a table or schema name must be a plain SQL name");
-    }
-    return text;
+    return checked(value, argument, is_identifier, "a table or schema name must be a plain SQL name");
 }
 
 std::string own_table(py::handle self) {
