@@ -128,10 +128,10 @@ def counter_state(db):
 
 
 def gateway_number(element):
-    """How the database reads one element of the disable list as an integer."""
-    if isinstance(element, str):
-        return int(element)
-    return int(decimal.Decimal(str(element)).quantize(decimal.Decimal(1), decimal.ROUND_HALF_UP))
+    """The gateway a whole-number element of the disable list names (3 and 3.0 alike)."""
+    number = decimal.Decimal(str(element))
+    assert number == number.to_integral_value(), f"{element!r} would be rounded by the database"
+    return int(number)
 
 
 class Disabled:

@@ -1,6 +1,7 @@
 """GatewaySettings: disable, calendar helpers, cap reports, cap limits, exploded settings, cascade report."""
 import datetime as real_dt
 
+import numpy
 import pandas
 import pytest
 
@@ -8,6 +9,7 @@ import gateways
 from clock import clock, offset  # noqa: F401
 from conftest import collapse, insert, query
 from recording import Host, recorded_pandas  # noqa: F401
+from watch import statements_sent
 
 GS = gateways.GatewaySettings
 D = real_dt.datetime
@@ -400,7 +402,27 @@ class TestDisableEndToEnd:
         GS(seeded).disable("1", [1])
         assert enabled(seeded)[0] == (1, 1, False)
 
-    def test_not_a_whole_number_fails_whole(self, seeded):
+    class Float(float):
+        pass
+
+    # The array is cast to int[]: the database would round 2.5 to 3 and 1.5 to 2, switching
+    # off a gateway nobody named. Such an id is refused before anything is sent.
+    @pytest.mark.parametrize("gateway_id", [[2.5], 1.5, numpy.float64(2.5), Float(1.5), ["2", "1.5"], [1, 2.01],
+                                            [-0.5]])
+    def test_a_fraction_is_refused_before_sending(self, seeded, gateway_id):
+        with statements_sent(seeded.engine) as sent, pytest.raises(ValueError, match="^gateway_id cannot go into SQL"):
+            GS(seeded).disable(1, gateway_id)
+        assert sent == []
+        assert all(row[2] for row in enabled(seeded))
+
+    # A whole number from a float column keeps naming its gateway.
+    @pytest.mark.parametrize("gateway_id, off", [([3.0], {3}), (3.0, {3}), (numpy.float64(3.0), {3}),
+                                                 (Float(3.0), {3}), ([3.000, 1], {1, 3})])
+    def test_a_zero_fraction_names_the_gateway(self, seeded, gateway_id, off):
+        GS(seeded).disable(1, gateway_id)
+        assert enabled(seeded) == [(1, 1, 1 not in off), (1, 2, True), (1, 3, False), (2, 1, True)]
+
+    def test_quoted_zero_fraction_is_the_databases_to_refuse(self, seeded):
         with pytest.raises(Exception, match="invalid input syntax for type integer"):
-            GS(seeded).disable(1, ["2", "1.5"])
+            GS(seeded).disable(1, ["2", "3.0"])
         assert all(row[2] for row in enabled(seeded))

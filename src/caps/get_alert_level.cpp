@@ -1,17 +1,18 @@
 // The stored alert levels of a cap table, read through the base class's row fetch.
 #include "caps/methods.hpp"
-#include "module/text_list.hpp"
 
 namespace gateways::caps {
 namespace {
 
 py::object get_alert_level_(const Frame& frame) {
-    return frame.arg(0).attr("get")(text_list({"mid_id", "step", "processor", "gateway_id", "alert_level"}));
+    const State& s = frame.names;
+    return call_method(frame.arg(0), s.get, new_list({s.mid_id, s.step, s.processor, s.gateway_id, s.alert_level}));
 }
 
 // The trailing cap table is asked for its key columns only.
 py::object get_trailing_alert_level_(const Frame& frame) {
-    return frame.arg(0).attr("get")(text_list({"mid_id", "step", "processor"}));
+    const State& s = frame.names;
+    return call_method(frame.arg(0), s.get, new_list({s.mid_id, s.step, s.processor}));
 }
 
 }  // namespace

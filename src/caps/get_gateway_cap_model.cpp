@@ -7,18 +7,20 @@
 namespace gateways::caps {
 namespace {
 
-constexpr std::string_view statement = R"(
-        select b.gateway_id, b.crm_id, a.* from {table} a inner join ui_54407332_clients.steps b on b.mid_id = a.mid_id and b.crm_id = '{crm_id}' and b.step = a.step
-        )";
+constexpr sql::Template statement{R"(
+        select b.gateway_id, b.crm_id, a.* from {schema}.{table} a inner join ui_54407332_clients.steps b on b.mid_id = a.mid_id and b.crm_id = '{crm_id}' and b.step = a.step
+        )", {"schema", "table", "crm_id"}};
 
 py::object get_gateway_cap_model_(const Frame& frame) {
+    const State& s = frame.names;
     py::handle self = frame.arg(0), crm_id = frame.arg(1);
 
-    py::object read_sql = frame.global("pd").attr("read_sql");
-    std::string table = sql::own_table(self);
-    std::string crm = sql::quoted(crm_id, "crm_id");
-    py::str query = sql::fill(statement, {{"table", table}, {"crm_id", crm}});
-    return read_sql(query, self.attr("engine"));
+    py::object read_sql = getattr(frame.global(s.pd), s.read_sql);
+    py::object schema = sql::identifier(getattr(self, s.schema), "schema");
+    py::object table = sql::identifier(getattr(self, s.table), "table");
+    py::object crm = sql::quoted(crm_id, "crm_id");
+    py::object query = statement(schema, table, crm);
+    return call(read_sql, query, getattr(self, s.engine));
 }
 
 }  // namespace

@@ -1,26 +1,32 @@
 // Counts one transaction against every cap row of a MID and step. The database
 // increments the counters inside the one update, so concurrent counting loses nothing.
+#include "caps/conflict_retry.hpp"
 #include "caps/methods.hpp"
-#include "module/truth.hpp"
 #include "sql/guards.hpp"
 #include "sql/statement.hpp"
 
 namespace gateways::caps {
 namespace {
 
+constexpr sql::Template statement{"update {schema}.{table} set {set} where mid_id ={mid_id} and step = {step}",
+                                  {"schema", "table", "set", "mid_id", "step"}};
+
 py::object increment_transaction_counts_(const Frame& frame) {
+    const State& s = frame.names;
     py::handle self = frame.arg(0), mid_id = frame.arg(1), step = frame.arg(3), is_lp = frame.arg(4);
     // frame.arg(2), the processor, takes no part: every processor's row is counted.
 
     std::string_view set = is_true(is_lp) ? "used_dtc = used_dtc+1 , used_lptc = used_lptc+1" : "used_dtc = used_dtc+1 ";
 
-    py::object execute = self.attr("engine").attr("execute");
-    std::string table = sql::own_table(self);
-    std::string mid = sql::integer(mid_id);
-    std::string step_number = sql::integer(step);
+    py::object execute = getattr(getattr(self, s.engine), s.execute);
+    py::object schema = sql::identifier(getattr(self, s.schema), "schema");
+    py::object table = sql::identifier(getattr(self, s.table), "table");
+    py::object mid = sql::integer(mid_id);
+    py::object step_number = sql::integer(step);
 
-    execute(sql::fill("update {table} set {set} where mid_id ={mid_id} and step = {step}",
-                      {{"table", table}, {"set", set}, {"mid_id", mid}, {"step", step_number}}));
+    // Rows of a hot MID and step can be locked in different orders by concurrent updates;
+    // the server then rolls one back, and it is counted again.
+    execute_retrying_conflicts(s, execute, statement(schema, table, set, mid, step_number));
     return py::none();
 }
 

@@ -3,53 +3,58 @@
 // table's key constraint, with a new column list every time.
 #include "module/constructors.hpp"
 
-#include "module/text_list.hpp"
-
 namespace gateways::constructors {
 namespace {
 
 // ClientStructure.__init__(self, db, table, account_id)
-py::object init_client_table(const Frame& frame, const char* table, const char* constraint,
-                             std::initializer_list<const char*> columns) {
+py::object init_client_table(const Frame& frame, PyObject* table, PyObject* constraint,
+                             std::initializer_list<PyObject*> columns) {
+    const State& s = frame.names;
     py::handle self = frame.arg(0), db = frame.arg(1), account_id = frame.arg(2);
-    frame.global("ClientStructure").attr("__init__")(self, db, table, account_id);
-    self.attr("set_constraint")(constraint, text_list(columns));
+    call(getattr(frame.global(s.ClientStructure), s.init), self, db, table, account_id);
+    call_method(self, s.set_constraint, constraint, new_list(columns));
     return py::none();
 }
 
 // Db.__init__(self, db, "processing", table)
-py::object init_processing_table(const Frame& frame, const char* table, const char* constraint,
-                                 std::initializer_list<const char*> columns) {
+py::object init_processing_table(const Frame& frame, PyObject* table, PyObject* constraint,
+                                 std::initializer_list<PyObject*> columns) {
+    const State& s = frame.names;
     py::handle self = frame.arg(0), db = frame.arg(1);
-    frame.global("Db").attr("__init__")(self, db, "processing", table);
-    self.attr("set_constraint")(constraint, text_list(columns));
+    call(getattr(frame.global(s.Db), s.init), self, db, s.processing, table);
+    call_method(self, s.set_constraint, constraint, new_list(columns));
     return py::none();
 }
 
 py::object init_gateway_settings(const Frame& frame) {
-    return init_client_table(frame, "gateway_settings", "gateway_settings_pk", {"gateway_id", "crm_id"});
+    const State& s = frame.names;
+    return init_client_table(frame, s.gateway_settings, s.gateway_settings_pk, {s.gateway_id, s.crm_id});
 }
 
 py::object init_gateway_names(const Frame& frame) {
-    return init_client_table(frame, "gateways", "gatewaynames_pk", {"id", "crm_id"});
+    const State& s = frame.names;
+    return init_client_table(frame, s.gateways, s.gatewaynames_pk, {s.id, s.crm_id});
 }
 
 py::object init_gateway_steps(const Frame& frame) {
     // One text naming both columns, as the steps table declares its key.
-    return init_client_table(frame, "steps", "steps_pk", {"app_step_id, crm_id"});
+    const State& s = frame.names;
+    return init_client_table(frame, s.steps, s.steps_pk, {s.steps_key});
 }
 
 py::object init_cap_report(const Frame& frame) {
-    return init_processing_table(frame, "cap", "cap_pk", {"mid_id", "step", "processor"});
+    const State& s = frame.names;
+    return init_processing_table(frame, s.cap, s.cap_pk, {s.mid_id, s.step, s.processor});
 }
 
 py::object init_cc_type_cap_report(const Frame& frame) {
-    return init_processing_table(frame, "cap_cc_type", "cap_cc_type_pk",
-                                 {"mid_id", "step", "processor", "cc_type"});
+    const State& s = frame.names;
+    return init_processing_table(frame, s.cap_cc_type, s.cap_cc_type_pk, {s.mid_id, s.step, s.processor, s.cc_type});
 }
 
 py::object init_trailing_cap_report(const Frame& frame) {
-    return init_processing_table(frame, "trailing_cap", "trailing_cap_pk", {"mid_id", "step", "processor"});
+    const State& s = frame.names;
+    return init_processing_table(frame, s.trailing_cap, s.trailing_cap_pk, {s.mid_id, s.step, s.processor});
 }
 
 }  // namespace

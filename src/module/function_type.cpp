@@ -20,32 +20,43 @@ struct Function {
     PyObject* parameters;  // tuple of interned str
     PyObject* defaults;    // tuple, or nullptr when there are none
     PyObject* globals;
-    PyObject* traced_name;  // "gateways.<Class>.<method>", for traceback entries
+    PyObject* traced_name;    // "gateways.<Class>.<method>", for traceback entries
+    const char* traced_utf8;  // its text, made once: an error path allocates nothing for it
+    const State* state;       // the module's names, owned by state_owner
+    PyObject* state_owner;
     PyObject* weakrefs;
 };
 
 PyTypeObject* function_type = nullptr;
 
-// Runs the method body; C++ exceptions become the Python exception they carry, the very
-// object that was raised, with this method's traceback entry added.
+// Runs the method body. An entry counts against the interpreter's recursion limit, as a
+// Python function's call does, so that methods reaching each other through the object
+// raise RecursionError instead of exhausting the C stack. The body's exception is the
+// very object that was raised, with this method's traceback entry added.
 PyObject* invoke(Function* f, PyObject* const* bound) {
+    if (Py_EnterRecursiveCall(" while calling a Python object") != 0) {
+        return nullptr;
+    }
+    PyObject* result = nullptr;
     try {
-        py::object result = f->spec->implementation(Frame(f->globals, bound));
-        return result.release().ptr();
+        result = f->spec->implementation(Frame(*f->state, f->globals, bound)).release().ptr();
+    } catch (const PythonError&) {
+        // already set
     } catch (py::error_already_set& error) {
         error.restore();
-    } catch (py::builtin_exception& error) {
-        error.set_error();
     } catch (const std::bad_alloc&) {
         PyErr_NoMemory();
     } catch (const std::exception& error) {
         PyErr_SetString(PyExc_SystemError, error.what());
     }
-    add_traceback_entry(PyUnicode_AsUTF8(f->traced_name), f->spec->file, f->spec->line);
-    return nullptr;
+    Py_LeaveRecursiveCall();
+    if (result == nullptr) {
+        add_traceback_entry(f->traced_utf8, f->spec->file, f->spec->line);
+    }
+    return result;
 }
 
-PyObject* call(PyObject* callable, PyObject* const* args, size_t nargsf, PyObject* kwnames) {
+PyObject* vectorcall(PyObject* callable, PyObject* const* args, size_t nargsf, PyObject* kwnames) {
     auto* f = reinterpret_cast<Function*>(callable);
     PyObject* bound[max_parameters];
     if (!bind_arguments({f->qualname, f->parameters, f->defaults}, args, PyVectorcall_NARGS(nargsf),
@@ -71,6 +82,7 @@ int traverse(PyObject* self, visitproc visit, void* arg) {
     Py_VISIT(Py_TYPE(self));
     Py_VISIT(f->defaults);
     Py_VISIT(f->globals);
+    Py_VISIT(f->state_owner);
     return 0;
 }
 
@@ -93,6 +105,7 @@ void dealloc(PyObject* self) {
     Py_CLEAR(f->qualname);
     Py_CLEAR(f->module);
     Py_CLEAR(f->parameters);
+    Py_CLEAR(f->state_owner);
     Py_CLEAR(f->traced_name);
     PyObject_GC_Del(self);
     Py_DECREF(type);
@@ -109,23 +122,21 @@ PyObject* get_defaults(PyObject* self, void*) {
 PyObject* get_signature(PyObject* self, void*) {
     auto* f = reinterpret_cast<Function*>(self);
     try {
-        py::module_ inspect = py::module_::import("inspect");
-        py::object parameter = inspect.attr("Parameter");
-        py::object kind = parameter.attr("POSITIONAL_OR_KEYWORD");
-        py::object empty = parameter.attr("empty");
-        py::tuple names = py::reinterpret_borrow<py::tuple>(f->parameters);
+        py::object inspect = owned(PyImport_ImportModule("inspect"));
+        py::object parameter = getattr(inspect, f->state->Parameter);
+        py::object kind = getattr(parameter, f->state->POSITIONAL_OR_KEYWORD);
+        py::object empty = getattr(parameter, f->state->empty_parameter);
         Py_ssize_t count = PyTuple_GET_SIZE(f->parameters);
         Py_ssize_t required = count - (f->defaults != nullptr ? PyTuple_GET_SIZE(f->defaults) : 0);
-        py::list parameters;
+        py::object parameters = owned(PyList_New(0));
         for (Py_ssize_t i = 0; i < count; ++i) {
-            py::object default_value = i < required
-                ? empty
-                : py::reinterpret_borrow<py::object>(PyTuple_GET_ITEM(f->defaults, i - required));
-            parameters.append(parameter(names[i], kind, py::arg("default") = default_value));
+            PyObject* default_value = i < required ? empty.ptr() : PyTuple_GET_ITEM(f->defaults, i - required);
+            py::object one = call_with_keywords(parameter, {PyTuple_GET_ITEM(f->parameters, i), kind},
+                                                f->state->kw_default, {default_value});
+            check(PyList_Append(parameters.ptr(), one.ptr()));
         }
-        return inspect.attr("Signature")(parameters).release().ptr();
-    } catch (py::error_already_set& error) {
-        error.restore();
+        return gateways::call(getattr(inspect, f->state->Signature), parameters).release().ptr();
+    } catch (const PythonError&) {
         return nullptr;
     }
 }
@@ -199,7 +210,7 @@ bool function_type_ready() {
     return function_type != nullptr;
 }
 
-py::object make_function(const MethodSpec& method, const char* class_name, py::dict globals) {
+py::object make_function(const MethodSpec& method, const char* class_name, py::dict globals, py::handle state) {
     if (static_cast<Py_ssize_t>(method.parameters.size()) > max_parameters ||
         method.defaults.size() > method.parameters.size()) {
         throw std::logic_error(std::string("bad parameter list for ") + method.name);
@@ -225,11 +236,14 @@ py::object make_function(const MethodSpec& method, const char* class_name, py::d
         defaults = std::move(values);
     }
 
+    if (PyUnicode_AsUTF8(traced_name.ptr()) == nullptr || state_of(state.ptr()) == nullptr) {
+        throw py::error_already_set();
+    }
     auto* f = PyObject_GC_New(Function, function_type);
     if (f == nullptr) {
         throw py::error_already_set();
     }
-    f->vectorcall = call;
+    f->vectorcall = vectorcall;
     f->spec = &method;
     f->name = name.release().ptr();
     f->qualname = qualname.release().ptr();
@@ -237,7 +251,10 @@ py::object make_function(const MethodSpec& method, const char* class_name, py::d
     f->parameters = parameters.release().ptr();
     f->defaults = defaults.release().ptr();
     f->globals = globals.release().ptr();
+    f->traced_utf8 = PyUnicode_AsUTF8(traced_name.ptr());
     f->traced_name = traced_name.release().ptr();
+    f->state = state_of(state.ptr());
+    f->state_owner = Py_NewRef(state.ptr());
     f->weakrefs = nullptr;
     PyObject_GC_Track(f);
     return py::reinterpret_steal<py::object>(reinterpret_cast<PyObject*>(f));

@@ -11,7 +11,7 @@ namespace gateways {
 bool function_type_ready();
 
 // A new method object for `spec`, a member of the class `class_name`, whose module-level
-// names are looked up in `globals`.
-py::object make_function(const MethodSpec& spec, const char* class_name, py::dict globals);
+// names are looked up in `globals`; `state` is the capsule of the module's names.
+py::object make_function(const MethodSpec& spec, const char* class_name, py::dict globals, py::handle state);
 
 }  // namespace gateways

@@ -3,16 +3,15 @@
 
 namespace gateways {
 
-py::object Frame::global(const char* name) const {
-    py::str key(name);
-    PyObject* value = PyDict_GetItemWithError(globals_, key.ptr());
+py::object Frame::global(PyObject* name) const {
+    PyObject* value = PyDict_GetItemWithError(globals_, name);
     if (value == nullptr) {
         if (!PyErr_Occurred()) {
-            PyErr_Format(PyExc_NameError, "name '%s' is not defined", name);
+            PyErr_Format(PyExc_NameError, "name '%U' is not defined", name);
         }
-        throw py::error_already_set();
+        throw PythonError{};
     }
-    return py::reinterpret_borrow<py::object>(value);
+    return borrowed(value);
 }
 
 }  // namespace gateways

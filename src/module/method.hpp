@@ -1,26 +1,28 @@
 // What a method of the six classes is: its registry entry and the frame it runs in.
 #pragma once
 
-#include <pybind11/pybind11.h>
-
 #include <vector>
+
+#include "module/python.hpp"
+#include "module/state.hpp"
 
 namespace gateways {
 
-namespace py = pybind11;
-
-// One call's view of its arguments and of the module namespace. The arguments are
-// borrowed from the caller for the duration of the call, already bound to the
-// method's parameters (defaults filled in).
+// One call's view of its arguments, of the module namespace and of the module's names.
+// The arguments are borrowed from the caller for the duration of the call, already bound
+// to the method's parameters (defaults filled in).
 class Frame {
 public:
-    Frame(PyObject* globals, PyObject* const* args) : globals_(globals), args_(args) {}
+    Frame(const State& state, PyObject* globals, PyObject* const* args)
+        : names(state), globals_(globals), args_(args) {}
 
     py::handle arg(std::size_t index) const { return args_[index]; }
 
     // A module-level name (pd, dt, mod_conf, ClientStructure, Db) as bound now:
     // rebinding it in the module is seen by the next use, deleting it is a NameError.
-    py::object global(const char* name) const;
+    py::object global(PyObject* name) const;
+
+    const State& names;
 
 private:
     PyObject* globals_;

@@ -9,7 +9,9 @@
 #include "module/class_factory.hpp"
 #include "module/function_type.hpp"
 #include "module/imports.hpp"
+#include "module/python.hpp"
 #include "module/registry.hpp"
+#include "module/state.hpp"
 #include "module/traceback.hpp"
 #include "module/version_check.hpp"
 
@@ -66,8 +68,13 @@ void initialise(py::module_ module) {
     if (!function_type_ready()) {
         throw py::error_already_set();
     }
+    PyObject* state = new_state();
+    if (state == nullptr) {
+        throw py::error_already_set();
+    }
+    py::object names = py::reinterpret_steal<py::object>(state);
     for (const ClassSpec& spec : class_registry()) {
-        create_class(module, spec);
+        create_class(module, spec, names);
     }
 }
 
@@ -86,6 +93,8 @@ int execute(PyObject* module) {
         return 0;
     } catch (py::error_already_set& error) {
         error.restore();
+    } catch (const PythonError&) {
+        // already set
     } catch (py::builtin_exception& error) {
         error.set_error();
     } catch (const std::exception& error) {

@@ -1,26 +1,25 @@
 // The gateways of one CRM, or of every CRM, with their corporation.
-#include "module/text_list.hpp"
-#include "module/truth.hpp"
 #include "names/methods.hpp"
 #include "sql/guards.hpp"
+#include "sql/statement.hpp"
 
 namespace gateways::names {
 namespace {
 
+// The CRM stands unquoted here, so it must be a plain number.
+constexpr sql::Template one_crm{" WHERE crm_id = {crm_id} ", {"crm_id"}};
+
 py::object gateway_corp_list_(const Frame& frame) {
+    const State& s = frame.names;
     py::handle self = frame.arg(0), crm_id = frame.arg(1);
 
-    std::string where;
+    py::object where = borrowed(s.empty);
     if (is_true(crm_id)) {
-        // The CRM stands unquoted here, so it must be a plain number.
-        where = " WHERE crm_id = " + sql::number(crm_id, "crm_id") + " ";
+        where = one_crm(sql::number(crm_id, "crm_id"));
     }
-    py::object df = self.attr("get")(py::arg("columns") = text_list({"id", "gateway_corp"}),
-                                     py::arg("where") = where);
-
-    py::dict id_as_gateway_id;
-    id_as_gateway_id["id"] = "gateway_id";
-    return df.attr("rename")(py::arg("columns") = id_as_gateway_id);
+    py::object df = call_method_with_keywords(self, s.get, {}, s.kw_columns_where,
+                                              {new_list({s.id, s.gateway_corp}), where});
+    return call_method_with_keywords(df, s.rename, {}, s.kw_columns, {new_dict(s.id, s.gateway_id)});
 }
 
 }  // namespace

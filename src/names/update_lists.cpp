@@ -12,12 +12,29 @@ namespace {
 constexpr long first_candidate = 1;
 constexpr long last_candidate = 999;
 
+constexpr sql::Template names_rows{"select  id from {schema}.{table} where crm_id = '{crm_id}'",
+                                   {"schema", "table", "crm_id"}};
+constexpr sql::Template settings_rows{"select gateway_id from {schema}.gateway_settings where crm_id = '{crm_id}'",
+                                      {"schema", "crm_id"}};
+
+py::object candidates() {
+    py::object list = owned(PyList_New(last_candidate - first_candidate + 1));
+    for (long id = first_candidate; id <= last_candidate; ++id) {
+        PyList_SET_ITEM(list.ptr(), id - first_candidate, owned(PyLong_FromLong(id)).release().ptr());
+    }
+    return list;
+}
+
 // row[0] of every row, in order; the result is read to the end.
-py::list first_column(py::handle rows) {
-    py::list values;
-    py::int_ first(0);
-    for (py::handle row : rows) {
-        values.append(row[first]);
+py::object first_column(const State& s, py::handle rows) {
+    py::object values = owned(PyList_New(0));
+    py::object iterator = owned(PyObject_GetIter(rows.ptr()));
+    while (PyObject* next = PyIter_Next(iterator.ptr())) {
+        py::object row = owned(next);
+        check(PyList_Append(values.ptr(), getitem(row, s.zero).ptr()));
+    }
+    if (PyErr_Occurred()) {
+        throw PythonError{};
     }
     return values;
 }
@@ -25,27 +42,33 @@ py::list first_column(py::handle rows) {
 // The values of `sources` that are not in `excluded`, each once (set semantics: value
 // equality), in ascending order. Values that cannot be ordered against each other keep
 // the order in which they first occur instead.
-py::list difference(std::initializer_list<py::list> sources, py::list excluded) {
-    py::set remaining;
-    for (const py::list& source : sources) {
-        remaining.attr("update")(source);
+py::object difference(std::initializer_list<py::handle> sources, py::handle excluded) {
+    py::object remaining = owned(PySet_New(nullptr));
+    for (py::handle source : sources) {
+        for (Py_ssize_t i = 0; i < PyList_GET_SIZE(source.ptr()); ++i) {
+            check(PySet_Add(remaining.ptr(), PyList_GET_ITEM(source.ptr(), i)));
+        }
     }
-    remaining.attr("difference_update")(excluded);
+    for (Py_ssize_t i = 0; i < PyList_GET_SIZE(excluded.ptr()); ++i) {
+        check(PySet_Discard(remaining.ptr(), PyList_GET_ITEM(excluded.ptr(), i)));
+    }
 
-    py::list values(remaining);
+    py::object values = owned(PySequence_List(remaining.ptr()));
     if (PyList_Sort(values.ptr()) == 0) {
         return values;
     }
     if (!PyErr_ExceptionMatches(PyExc_TypeError)) {
-        throw py::error_already_set();
+        throw PythonError{};
     }
     PyErr_Clear();
-    py::list in_order;
-    for (const py::list& source : sources) {
-        for (py::handle value : source) {
-            if (remaining.contains(value)) {
-                in_order.append(value);
-                remaining.attr("discard")(value);
+    py::object in_order = owned(PyList_New(0));
+    for (py::handle source : sources) {
+        for (Py_ssize_t i = 0; i < PyList_GET_SIZE(source.ptr()); ++i) {
+            PyObject* value = PyList_GET_ITEM(source.ptr(), i);
+            int present = PySet_Discard(remaining.ptr(), value);
+            check(present);
+            if (present == 1) {
+                check(PyList_Append(in_order.ptr(), value));
             }
         }
     }
@@ -53,31 +76,28 @@ py::list difference(std::initializer_list<py::list> sources, py::list excluded) 
 }
 
 py::object update_lists_(const Frame& frame) {
+    const State& s = frame.names;
     py::handle self = frame.arg(0), crm_id = frame.arg(1);
 
-    py::object range = py::reinterpret_borrow<py::object>(reinterpret_cast<PyObject*>(&PyRange_Type));
-    py::list gt_list(range(first_candidate, last_candidate + 1));
+    py::object gt_list = candidates();
 
-    std::string schema = sql::identifier(self.attr("schema"), "schema");
-    std::string table = sql::identifier(self.attr("table"), "table");
-    std::string crm = sql::quoted(crm_id, "crm_id");
-    py::list gateways_up = first_column(self.attr("engine").attr("execute")(
-        sql::fill("select  id from {schema}.{table} where crm_id = '{crm_id}'",
-                  {{"schema", schema}, {"table", table}, {"crm_id", crm}})));
+    py::object schema = sql::identifier(getattr(self, s.schema), "schema");
+    py::object table = sql::identifier(getattr(self, s.table), "table");
+    py::object crm = sql::quoted(crm_id, "crm_id");
+    py::object gateways_up =
+        first_column(s, call_method(getattr(self, s.engine), s.execute, names_rows(schema, table, crm)));
+    py::object gateway_set_up =
+        first_column(s, call_method(getattr(self, s.engine), s.execute, settings_rows(schema, crm)));
 
-    py::list gateway_set_up = first_column(self.attr("engine").attr("execute")(
-        sql::fill("select gateway_id from {schema}.gateway_settings where crm_id = '{crm_id}'",
-                  {{"schema", schema}, {"crm_id", crm}})));
+    py::object gateways_ins = difference({gt_list}, gateways_up);
+    py::object gateway_set_ins = difference({gt_list, gateways_up}, gateway_set_up);
 
-    py::list gateways_ins = difference({gt_list}, gateways_up);
-    py::list gateway_set_ins = difference({gt_list, gateways_up}, gateway_set_up);
-
-    py::dict lists;
-    lists["gt_list"] = gt_list;
-    lists["gateways_up"] = gateways_up;
-    lists["gateway_set_up"] = gateway_set_up;
-    lists["gateways_ins"] = gateways_ins;
-    lists["gateway_set_ins"] = gateway_set_ins;
+    py::object lists = owned(PyDict_New());
+    check(PyDict_SetItem(lists.ptr(), s.gt_list, gt_list.ptr()));
+    check(PyDict_SetItem(lists.ptr(), s.gateways_up, gateways_up.ptr()));
+    check(PyDict_SetItem(lists.ptr(), s.gateway_set_up, gateway_set_up.ptr()));
+    check(PyDict_SetItem(lists.ptr(), s.gateways_ins, gateways_ins.ptr()));
+    check(PyDict_SetItem(lists.ptr(), s.gateway_set_ins, gateway_set_ins.ptr()));
     return lists;
 }
 

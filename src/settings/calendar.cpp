@@ -5,14 +5,17 @@ namespace gateways::settings {
 namespace {
 
 py::object get_first_dom_(const Frame& frame) {
-    py::object now = frame.global("dt").attr("datetime").attr("now")();
-    return now.attr("replace")(py::arg("day") = 1).attr("date")();
+    const State& s = frame.names;
+    py::object now = call_method(getattr(frame.global(s.dt), s.datetime), s.now);
+    py::object first = call_method_with_keywords(now, s.replace, {}, s.kw_day, {s.one});
+    return call_method(first, s.date);
 }
 
 py::object get_get_tomorrow_(const Frame& frame) {
-    py::object now = frame.global("dt").attr("datetime").attr("now")();
-    py::object one_day = frame.global("dt").attr("timedelta")(py::arg("days") = 1);
-    return (now + one_day).attr("date")();
+    const State& s = frame.names;
+    py::object now = call_method(getattr(frame.global(s.dt), s.datetime), s.now);
+    py::object one_day = call_with_keywords(getattr(frame.global(s.dt), s.timedelta), {}, s.kw_days, {s.one});
+    return call_method(owned(PyNumber_Add(now.ptr(), one_day.ptr())), s.date);
 }
 
 }  // namespace

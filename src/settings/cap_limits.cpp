@@ -1,34 +1,32 @@
 // Today's report with the monthly cap still available per gateway. The two reports are
 // separate statements, run one after the other.
-#include "module/text_list.hpp"
 #include "settings/methods.hpp"
+#include "settings/missing_values.hpp"
 
 namespace gateways::settings {
 namespace {
 
 py::object cap_limits_(const Frame& frame) {
+    const State& s = frame.names;
     py::handle self = frame.arg(0), crm_id = frame.arg(1);
 
-    py::object today = self.attr("today_cap_report")(crm_id);
-    py::object merge = today.attr("merge");
-    py::object month = self.attr("mtd_cap_report")(crm_id);
+    py::object today = call_method(self, s.today_cap_report, crm_id);
+    py::object merge = getattr(today, s.merge);
+    py::object month = call_method(self, s.mtd_cap_report, crm_id);
 
-    py::dict processed_as_available;
-    processed_as_available["processed"] = "available";
-    py::object month_totals = month[text_list({"gateway_id", "crm_id", "processed"})].attr("rename")(
-        processed_as_available, py::arg("axis") = 1);
-
-    py::object df = merge(month_totals, py::arg("on") = text_list({"gateway_id", "crm_id"}),
-                          py::arg("how") = "left");
-    if (py::len(df) == 0) {
+    py::object month_totals = call_method_with_keywords(
+        getitem(month, new_list({s.gateway_id, s.crm_id, s.processed})), s.rename,
+        {new_dict(s.processed, s.available)}, s.kw_axis, {s.one});
+    py::object df = call_with_keywords(merge, {month_totals}, s.kw_on_how, {new_list({s.gateway_id, s.crm_id}), s.left});
+    if (size(df) == 0) {
         // pandas puts the keys last when merging an empty frame: keep the report's order.
-        py::list columns(today.attr("columns"));
-        columns.append("available");
-        df = df.attr("reindex")(py::arg("columns") = columns);
+        py::object columns = owned(PySequence_List(getattr(today, s.columns).ptr()));
+        check(PyList_Append(columns.ptr(), s.available));
+        df = call_method_with_keywords(df, s.reindex, {}, s.kw_columns, {columns});
     }
-    df.attr("loc")[py::make_tuple(df.attr("monthly_cap").attr("isna")(), "monthly_cap")] = py::float_(20000.0);
-    df.attr("loc")[py::make_tuple(df.attr("available").attr("isna")(), "available")] = py::int_(0);
-    df[py::str("available")] = df.attr("monthly_cap") - df.attr("available");
+    fill_missing(s, df, s.monthly_cap, s.default_cap);
+    fill_missing(s, df, s.available, s.zero);
+    setitem(df, s.available, owned(PyNumber_Subtract(getattr(df, s.monthly_cap).ptr(), getattr(df, s.available).ptr())));
     return df;
 }
 

@@ -1,6 +1,5 @@
 // Each gateway's daily and monthly cap beside its approved total since a time (or ever),
 // for one CRM; the month-to-date and today's reports are the two bounds the host uses.
-#include "module/truth.hpp"
 #include "settings/methods.hpp"
 #include "sql/guards.hpp"
 #include "sql/statement.hpp"
@@ -8,47 +7,54 @@
 namespace gateways::settings {
 namespace {
 
-constexpr std::string_view statement = R"(         
-select a.crm_id, a.gateway_id, a.daily_cap,a.monthly_cap, processed from {table} a 
+constexpr sql::Template statement{R"(         
+select a.crm_id, a.gateway_id, a.daily_cap,a.monthly_cap, processed from {schema}.{table} a 
    left join( 
        select crm_id, gateway_id, sum(order_total)::numeric processed from crm_global.orders 
        where crm_id = '{crm_id}' {date_clause} and decline_reason is null
        group by crm_id, gateway_id
        )  b  on  a.crm_id  = b.crm_id and a.gateway_id =  b.gateway_id
     where a.crm_id  = '{crm_id}'
-           )";
+           )", {"schema", "table", "crm_id", "date_clause"}};
+
+constexpr sql::Template date_clause{"and time_stamp >=  '{s_date}'", {"s_date"}};
 
 py::object cap_report_(const Frame& frame) {
+    const State& s = frame.names;
     py::handle self = frame.arg(0), crm_id = frame.arg(1), s_date = frame.arg(2);
 
-    py::object read_sql = frame.global("pd").attr("read_sql");
-    std::string table = sql::own_table(self);
-    std::string crm = sql::quoted(crm_id, "crm_id");
-    std::string date_clause;
+    py::object read_sql = getattr(frame.global(s.pd), s.read_sql);
+    py::object schema = sql::identifier(getattr(self, s.schema), "schema");
+    py::object table = sql::identifier(getattr(self, s.table), "table");
+    py::object crm = sql::quoted(crm_id, "crm_id");
+    py::object since = borrowed(s.empty);
     if (is_true(s_date)) {
-        date_clause = "and time_stamp >=  '" + sql::quoted(s_date, "s_date") + "'";
+        since = date_clause(sql::quoted(s_date, "s_date"));
     }
-    py::str query = sql::fill(statement, {{"table", table}, {"crm_id", crm}, {"date_clause", date_clause}});
+    py::object query = statement(schema, table, crm, since);
 
-    return read_sql(query, self.attr("engine")).attr("fillna")(0);
+    py::object df = call(read_sql, query, getattr(self, s.engine));
+    return call_method(df, s.fillna, s.zero);
 }
 
 py::object mtd_cap_report_(const Frame& frame) {
+    const State& s = frame.names;
     py::handle self = frame.arg(0), crm_id = frame.arg(1);
-    py::object cap_report = self.attr("cap_report");
-    py::object first_of_month = self.attr("get_first_dom")();
-    return cap_report(crm_id, first_of_month);
+    py::object cap_report = getattr(self, s.cap_report);
+    py::object first_of_month = call_method(self, s.get_first_dom);
+    return call(cap_report, crm_id, first_of_month);
 }
 
 // Today is the date of the current time less the configured hour offset, read anew each call.
 py::object today_cap_report_(const Frame& frame) {
+    const State& s = frame.names;
     py::handle self = frame.arg(0), crm_id = frame.arg(1);
-    py::object cap_report = self.attr("cap_report");
-    py::object now = frame.global("dt").attr("datetime").attr("now")();
-    py::object timedelta = frame.global("dt").attr("timedelta");
-    py::object offset = timedelta(py::arg("hours") = frame.global("mod_conf").attr("timeOffset"));
-    py::object report_date = (now - offset).attr("date")();
-    return cap_report(crm_id, report_date);
+    py::object cap_report = getattr(self, s.cap_report);
+    py::object now = call_method(getattr(frame.global(s.dt), s.datetime), s.now);
+    py::object timedelta = getattr(frame.global(s.dt), s.timedelta);
+    py::object offset = call_with_keywords(timedelta, {}, s.kw_hours, {getattr(frame.global(s.mod_conf), s.timeOffset)});
+    py::object report_date = call_method(owned(PyNumber_Subtract(now.ptr(), offset.ptr())), s.date);
+    return call(cap_report, crm_id, report_date);
 }
 
 }  // namespace

@@ -6,25 +6,23 @@
 namespace gateways::settings {
 namespace {
 
+constexpr sql::Template statement{
+    "update {schema}.{table} set enabled = false where crm_id = '{crm_id}' and gateway_id = any(Array{gateway_ids}::int[]) ",
+    {"schema", "table", "crm_id", "gateway_ids"}};
+
 py::object disable_(const Frame& frame) {
+    const State& s = frame.names;
     py::handle self = frame.arg(0), crm_id = frame.arg(1), gateway_id = frame.arg(2);
 
     // A list (or a subclass of it) is used as it is; anything else is one element.
-    py::object gateway_ids = py::reinterpret_borrow<py::object>(gateway_id);
-    if (!PyList_Check(gateway_id.ptr())) {
-        py::list one;
-        one.append(gateway_id);
-        gateway_ids = std::move(one);
-    }
+    py::object gateway_ids = PyList_Check(gateway_id.ptr()) ? borrowed(gateway_id.ptr()) : new_list({gateway_id.ptr()});
 
-    std::string table = sql::own_table(self);
-    std::string crm = sql::quoted(crm_id, "crm_id");
-    std::string ids = sql::number_list(gateway_ids, "gateway_id");
-    py::str statement = sql::fill(
-        "update {table} set enabled = false where crm_id = '{crm_id}' and gateway_id = any(Array{gateway_ids}::int[]) ",
-        {{"table", table}, {"crm_id", crm}, {"gateway_ids", ids}});
+    py::object schema = sql::identifier(getattr(self, s.schema), "schema");
+    py::object table = sql::identifier(getattr(self, s.table), "table");
+    py::object crm = sql::quoted(crm_id, "crm_id");
+    py::object ids = sql::number_list(gateway_ids, "gateway_id");
 
-    self.attr("engine").attr("execute")(statement);
+    call_method(getattr(self, s.engine), s.execute, statement(schema, table, crm, ids));
     return py::none();
 }
 

@@ -1,22 +1,19 @@
 // The settings of every CRM with their day lists spread over rows, indexed by gateway.
-#include "module/text_list.hpp"
 #include "settings/methods.hpp"
 
 namespace gateways::settings {
 namespace {
 
 py::object get_exploded_(const Frame& frame) {
+    const State& s = frame.names;
     py::handle self = frame.arg(0);
 
-    // Setting an attribute by a C string interns a new text on every call; a name kept
-    // for the life of the process is interned once.
-    static const py::handle cascade_to = py::str("cascade_to").release();
-
-    py::object df = self.attr("get")(py::arg("orderBy") = "gateway_id");
-    df.attr(cascade_to) = df.attr(cascade_to).attr("fillna")(0);
-    py::object exploded = self.attr("explode")(df, text_list({"days", "days_index"}));
-    return exploded.attr("drop")(text_list({"min_hour", "max_hour"}), py::arg("axis") = 1)
-        .attr("set_index")("gateway_id");
+    py::object df = call_method_with_keywords(self, s.get, {}, s.kw_orderBy, {s.gateway_id});
+    setattr(df, s.cascade_to, call_method(getattr(df, s.cascade_to), s.fillna, s.zero));
+    py::object exploded = call_method(self, s.explode, df, new_list({s.days, s.days_index}));
+    py::object trimmed = call_method_with_keywords(exploded, s.drop, {new_list({s.min_hour, s.max_hour})}, s.kw_axis,
+                                                   {s.one});
+    return call_method(trimmed, s.set_index, s.gateway_id);
 }
 
 }  // namespace

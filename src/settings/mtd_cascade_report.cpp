@@ -1,6 +1,7 @@
 // This month's use of each gateway's cascade cap: the orders of cycles descending from
 // an order with a dead-MID cascade action, summed per gateway they were processed on.
 #include "settings/methods.hpp"
+#include "settings/missing_values.hpp"
 #include "sql/guards.hpp"
 #include "sql/statement.hpp"
 
@@ -8,8 +9,8 @@ namespace gateways::settings {
 namespace {
 
 // The "--" line is an SQL comment: it must keep its own line.
-constexpr std::string_view statement = R"(
-        select a.crm_id, a.gateway_id, a.cascade_cap, b.cascade_processed from {table} a
+constexpr sql::Template statement{R"(
+        select a.crm_id, a.gateway_id, a.cascade_cap, b.cascade_processed from {schema}.{table} a
           left join(
             select c.crm_id, c.gateway_id, sum(c.order_total) cascade_processed from
               (select distinct(order_id) from processing.processing_actions where is_dead_mid_cascade AND crm_id='{crm_id}') a
@@ -21,22 +22,24 @@ constexpr std::string_view statement = R"(
           )  b  on  a.crm_id  = b.crm_id and a.gateway_id =  b.gateway_id
         where a.crm_id  = '{crm_id}'
 
-        )";
+        )", {"schema", "table", "crm_id", "first_dom", "tomorrow"}};
 
 py::object mtd_cascade_report_(const Frame& frame) {
+    const State& s = frame.names;
     py::handle self = frame.arg(0), crm_id = frame.arg(1);
 
-    std::string table = sql::own_table(self);
-    std::string crm = sql::quoted(crm_id, "crm_id");
-    std::string first_dom = sql::quoted(self.attr("get_first_dom")(), "get_first_dom()");
-    std::string tomorrow = sql::quoted(self.attr("get_get_tomorrow")(), "get_get_tomorrow()");
-    py::str query = sql::fill(statement, {{"table", table}, {"crm_id", crm}, {"first_dom", first_dom},
-                                          {"tomorrow", tomorrow}});
+    py::object schema = sql::identifier(getattr(self, s.schema), "schema");
+    py::object table = sql::identifier(getattr(self, s.table), "table");
+    py::object crm = sql::quoted(crm_id, "crm_id");
+    py::object first_dom = sql::quoted(call_method(self, s.get_first_dom), "get_first_dom()");
+    py::object tomorrow = sql::quoted(call_method(self, s.get_get_tomorrow), "get_get_tomorrow()");
+    py::object query = statement(schema, table, crm, first_dom, tomorrow);
 
-    py::object df = frame.global("pd").attr("read_sql")(query, self.attr("engine"));
-    df.attr("loc")[py::make_tuple(df.attr("cascade_cap").attr("isna")(), "cascade_cap")] = py::float_(20000.0);
-    df.attr("loc")[py::make_tuple(df.attr("cascade_processed").attr("isna")(), "cascade_processed")] = py::int_(0);
-    df[py::str("available")] = df.attr("cascade_cap") - df.attr("cascade_processed");
+    py::object df = call(getattr(frame.global(s.pd), s.read_sql), query, getattr(self, s.engine));
+    fill_missing(s, df, s.cascade_cap, s.default_cap);
+    fill_missing(s, df, s.cascade_processed, s.zero);
+    setitem(df, s.available,
+            owned(PyNumber_Subtract(getattr(df, s.cascade_cap).ptr(), getattr(df, s.cascade_processed).ptr())));
     return df;
 }
 

@@ -1,41 +1,40 @@
+// The checks read the text where it lies, in whichever of the interpreter's three widths
+// it is stored; the unquoted forms must be ASCII, so they are read as bytes.
 #include "sql/guards.hpp"
 
 #include <string_view>
 
+#include "sql/refusal.hpp"
 #include "sql/text_form.hpp"
 
 namespace gateways::sql {
 namespace {
 
-[[noreturn]] void refuse(py::handle value, const char* argument, const char* rule) {
-    std::string shown = py::repr(value).cast<std::string>();
-    if (shown.size() > 80) {
-        shown = shown.substr(0, 77) + "...";
-    }
-    throw py::value_error(std::string(argument) + " cannot go into SQL text: " + rule + ", not " + shown);
-}
-
 bool is_digit(char c) { return c >= '0' && c <= '9'; }
 
-// Matches -?digits(.digits)? at `at`, moving `at` past it.
-bool scan_number(std::string_view text, std::size_t& at) {
-    std::size_t i = at;
-    if (i < text.size() && text[i] == '-') {
-        ++i;
+std::size_t skip_digits(std::string_view text, std::size_t at) {
+    while (at < text.size() && is_digit(text[at])) {
+        ++at;
     }
+    return at;
+}
+
+// Matches -?digits(.digits)? at `at`, moving `at` past it; with `whole`, the decimal part
+// may hold zeros only.
+bool scan_number(std::string_view text, std::size_t& at, bool whole) {
+    std::size_t i = at + (at < text.size() && text[at] == '-');
     std::size_t digits = i;
-    while (i < text.size() && is_digit(text[i])) {
-        ++i;
-    }
+    i = skip_digits(text, i);
     if (i == digits) {
         return false;
     }
     if (i < text.size() && text[i] == '.') {
         std::size_t fraction = ++i;
-        while (i < text.size() && is_digit(text[i])) {
-            ++i;
-        }
+        i = skip_digits(text, i);
         if (i == fraction) {
+            return false;
+        }
+        if (whole && text.substr(fraction, i - fraction).find_first_not_of('0') != std::string_view::npos) {
             return false;
         }
     }
@@ -45,7 +44,7 @@ bool scan_number(std::string_view text, std::size_t& at) {
 
 bool is_plain_number(std::string_view text) {
     std::size_t at = 0;
-    return scan_number(text, at) && at == text.size();
+    return scan_number(text, at, false) && at == text.size();
 }
 
 void skip_blanks(std::string_view text, std::size_t& at) {
@@ -54,8 +53,8 @@ void skip_blanks(std::string_view text, std::size_t& at) {
     }
 }
 
-// [ n, 'n', ... ] with n a plain number; blanks around elements allowed.
-bool is_number_list(std::string_view text) {
+// [ n, 'n', ... ] with n a whole number; blanks around elements allowed.
+bool is_whole_number_list(std::string_view text) {
     std::size_t at = 0;
     if (text.empty() || text[at++] != '[') {
         return false;
@@ -67,7 +66,7 @@ bool is_number_list(std::string_view text) {
     while (true) {
         bool quoted_element = at < text.size() && text[at] == '\'';
         at += quoted_element;
-        if (!scan_number(text, at)) {
+        if (!scan_number(text, at, true)) {
             return false;
         }
         if (quoted_element && (at >= text.size() || text[at++] != '\'')) {
@@ -100,14 +99,53 @@ bool is_identifier(std::string_view text) {
     return true;
 }
 
-bool has_no_quote_backslash_or_nul(std::string_view text) {
-    return text.find_first_of(std::string_view("'\\\0", 3)) == std::string_view::npos;
+// What a quoted value may not hold.
+enum class Quotable { yes, sql_syntax, surrogate };
+
+template <class Char>
+Quotable scan_quotable(const Char* data, Py_ssize_t length) {
+    Quotable found = Quotable::yes;
+    for (Py_ssize_t i = 0; i < length; ++i) {
+        Char c = data[i];
+        if (c == '\'' || c == '\\' || c == 0) {
+            return Quotable::sql_syntax;
+        }
+        if constexpr (sizeof(Char) > 1) {
+            if (c >= 0xD800 && c <= 0xDFFF) {
+                found = Quotable::surrogate;
+            }
+        }
+    }
+    return found;
 }
 
-// The value's text form, if `accept` takes it; otherwise ValueError naming the argument.
-std::string checked(py::handle value, const char* argument, bool (*accept)(std::string_view), const char* rule) {
-    std::string text = text_form(value);
-    if (!accept(text)) {
+Quotable quotable(PyObject* text) {
+    Py_ssize_t length = PyUnicode_GET_LENGTH(text);
+    switch (PyUnicode_KIND(text)) {
+        case PyUnicode_1BYTE_KIND:
+            return scan_quotable(PyUnicode_1BYTE_DATA(text), length);
+        case PyUnicode_2BYTE_KIND:
+            return scan_quotable(PyUnicode_2BYTE_DATA(text), length);
+        default:
+            return scan_quotable(PyUnicode_4BYTE_DATA(text), length);
+    }
+}
+
+// The text as bytes when it is ASCII; the unquoted forms are nothing else.
+bool ascii(PyObject* text, std::string_view& bytes) {
+    if (!PyUnicode_IS_ASCII(text)) {
+        return false;
+    }
+    bytes = std::string_view(reinterpret_cast<const char*>(PyUnicode_1BYTE_DATA(text)),
+                             static_cast<std::size_t>(PyUnicode_GET_LENGTH(text)));
+    return true;
+}
+
+py::object checked_ascii(py::handle value, const char* argument, bool (*accept)(std::string_view),
+                         const char* rule) {
+    py::object text = text_form(value);
+    std::string_view bytes;
+    if (!ascii(text.ptr(), bytes) || !accept(bytes)) {
         refuse(value, argument, rule);
     }
     return text;
@@ -115,35 +153,38 @@ std::string checked(py::handle value, const char* argument, bool (*accept)(std::
 
 }  // namespace
 
-std::string quoted(py::handle value, const char* argument) {
-    return checked(value, argument, has_no_quote_backslash_or_nul,
-                   "a quoted value must not hold a single quote, a backslash or a NUL");
-}
-
-std::string number(py::handle value, const char* argument) {
-    return checked(value, argument, is_plain_number, "an unquoted value must be a plain number");
-}
-
-std::string number_list(py::handle list, const char* argument) {
-    return checked(list, argument, is_number_list, "a list must hold plain numbers or quoted plain numbers");
-}
-
-std::string integer(py::handle value) {
-    py::object converted = py::reinterpret_steal<py::object>(PyNumber_Long(value.ptr()));
-    if (!converted) {
-        throw py::error_already_set();
+py::object quoted(py::handle value, const char* argument) {
+    py::object text = text_form(value);
+    switch (quotable(text.ptr())) {
+        case Quotable::yes:
+            return text;
+        case Quotable::sql_syntax:
+            refuse(value, argument, "a quoted value must not hold a single quote, a backslash or a NUL");
+        case Quotable::surrogate:
+            refuse(value, argument, "a quoted value must not hold a lone surrogate");
     }
-    return py::str(converted).cast<std::string>();
+    return text;
 }
 
-std::string identifier(py::handle value, const char* argument) {
-    return checked(value, argument, is_identifier, "a table or schema name must be a plain SQL name");
+py::object number(py::handle value, const char* argument) {
+    if (PyLong_CheckExact(value.ptr())) {
+        return owned(PyObject_Str(value.ptr()));  // an int's decimal text is a plain number
+    }
+    return checked_ascii(value, argument, is_plain_number, "an unquoted value must be a plain number");
 }
 
-std::string own_table(py::handle self) {
-    std::string schema = identifier(self.attr("schema"), "schema");
-    std::string table = identifier(self.attr("table"), "table");
-    return schema + "." + table;
+py::object number_list(py::handle list, const char* argument) {
+    return checked_ascii(list, argument, is_whole_number_list,
+                         "a list must hold whole numbers or quoted whole numbers");
+}
+
+py::object integer(py::handle value) {
+    py::object converted = owned(PyNumber_Long(value.ptr()));
+    return owned(PyObject_Str(converted.ptr()));
+}
+
+py::object identifier(py::handle value, const char* argument) {
+    return checked_ascii(value, argument, is_identifier, "a table or schema name must be a plain SQL name");
 }
 
 }  // namespace gateways::sql

@@ -1,33 +1,29 @@
-// Every value that enters SQL text passes one of these first. A refused value raises
-// ValueError naming the argument, before any statement is sent.
+// Every value that enters SQL text passes one of these first: each gives the value's text
+// form, checked for its place in the statement. A refused value raises ValueError naming
+// the argument, before any statement is sent.
 #pragma once
 
-#include <pybind11/pybind11.h>
-
-#include <string>
+#include "module/python.hpp"
 
 namespace gateways::sql {
 
-namespace py = pybind11;
-
-// For a value between single quotes: its text must hold no quote, backslash or NUL.
-std::string quoted(py::handle value, const char* argument);
+// For a value between single quotes: its text must hold no quote, backslash or NUL, and
+// no lone surrogate (which no database encoding can carry).
+py::object quoted(py::handle value, const char* argument);
 
 // For a value without quotes: its text must be a plain number (digits, an optional
 // leading minus, an optional decimal part).
-std::string number(py::handle value, const char* argument);
+py::object number(py::handle value, const char* argument);
 
-// For a list written as an array constructor: its text must be a list of plain numbers
-// or of quoted plain numbers, such as [3, 7] or ['3', '7'].
-std::string number_list(py::handle list, const char* argument);
+// For a list written as an array constructor of integers: its text must be a list of
+// whole numbers or of quoted whole numbers, such as [3, 7] or ['3', '7']. A zero fraction
+// (3.0) names the same number; any other fraction is refused, as the database would round it.
+py::object number_list(py::handle list, const char* argument);
 
-// The interpreter's int() of the value, in decimal digits: safe by construction.
-std::string integer(py::handle value);
+// The decimal digits of the interpreter's int() of the value: safe by construction.
+py::object integer(py::handle value);
 
 // For a schema or table name: a plain SQL name.
-std::string identifier(py::handle value, const char* argument);
-
-// The object's own table, "{schema}.{table}", reading schema, then table.
-std::string own_table(py::handle self);
+py::object identifier(py::handle value, const char* argument);
 
 }  // namespace gateways::sql

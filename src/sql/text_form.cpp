@@ -2,18 +2,14 @@
 
 namespace gateways::sql {
 
-std::string text_form(py::handle value) {
-    py::str empty("");
-    py::object text = py::reinterpret_steal<py::object>(PyObject_Format(value.ptr(), empty.ptr()));
-    if (!text) {
-        throw py::error_already_set();
-    }
-    Py_ssize_t size = 0;
-    const char* data = PyUnicode_AsUTF8AndSize(text.ptr(), &size);
-    if (data == nullptr) {
-        throw py::error_already_set();
-    }
-    return std::string(data, static_cast<std::size_t>(size));
+py::object text_form(py::handle value) {
+    // The interpreter's format() hands back an exact str itself and gives an exact int
+    // its decimal text at once; everything else goes through its __format__.
+    py::object text = owned(PyObject_Format(value.ptr(), nullptr));
+#if PY_VERSION_HEX < 0x030C0000
+    check(PyUnicode_READY(text.ptr()));
+#endif
+    return text;
 }
 
 }  // namespace gateways::sql

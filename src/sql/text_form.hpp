@@ -1,15 +1,12 @@
 #pragma once
 
-#include <pybind11/pybind11.h>
-
-#include <string>
+#include "module/python.hpp"
 
 namespace gateways::sql {
 
-namespace py = pybind11;
-
-// A value's text in SQL: format(value, ''). A text unchanged, an integer or float in
-// decimal digits, a date as year-month-day, a list in Python's list notation.
-std::string text_form(py::handle value);
+// A value's text in SQL: format(value, ''). A text unchanged (the very object), an
+// integer or float in decimal digits, a date as year-month-day, a list in Python's list
+// notation.
+py::object text_form(py::handle value);
 
 }  // namespace gateways::sql

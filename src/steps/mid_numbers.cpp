@@ -1,39 +1,45 @@
 // Merchant account numbers recorded in the step table, by MID and step or by gateway.
-#include "module/text_list.hpp"
 #include "sql/guards.hpp"
+#include "sql/statement.hpp"
 #include "steps/methods.hpp"
 
 namespace gateways::steps {
 namespace {
 
+constexpr sql::Template by_mid{" where mid_id={mid_id} and step={step}", {"mid_id", "step"}};
+constexpr sql::Template by_gateway{" where gateway_id={gateway_id} and crm_id = '{crm_id}' ", {"gateway_id", "crm_id"}};
+
 // The distinct (crm_id, mid_number) records of one MID on one step, or None.
 py::object get_mid_numbers_by_mid_id_(const Frame& frame) {
+    const State& s = frame.names;
     py::handle self = frame.arg(0), mid_id = frame.arg(1), step = frame.arg(2);
 
-    std::string mid = sql::integer(mid_id);
-    std::string step_number = sql::integer(step);
-    std::string where = " where mid_id=" + mid + " and step=" + step_number;
-    py::object ret = self.attr("get")(text_list({"crm_id", "mid_number"}), py::arg("where") = where);
+    py::object mid = sql::integer(mid_id);
+    py::object step_number = sql::integer(step);
+    py::object ret = call_method_with_keywords(self, s.get, {new_list({s.crm_id, s.mid_number})}, s.kw_where,
+                                               {by_mid(mid, step_number)});
 
-    if (py::len(ret) == 0) {
+    if (size(ret) == 0) {
         return py::none();
     }
-    return ret.attr("drop_duplicates")().attr("to_dict")(py::arg("orient") = "records");
+    return call_method_with_keywords(call_method(ret, s.drop_duplicates), s.to_dict, {}, s.kw_orient, {s.records});
 }
 
 // The first non-null MID number of one gateway in one CRM, or None.
 py::object get_mid_numbers_by_gateway_id_(const Frame& frame) {
+    const State& s = frame.names;
     py::handle self = frame.arg(0), gateway_id = frame.arg(1), crm_id = frame.arg(2);
 
-    std::string gateway = sql::number(gateway_id, "gateway_id");
-    std::string crm = sql::quoted(crm_id, "crm_id");
-    std::string where = " where gateway_id=" + gateway + " and crm_id = '" + crm + "' ";
-    py::object df = self.attr("get")(text_list({"mid_number"}), py::arg("where") = where).attr("dropna")();
+    py::object gateway = sql::number(gateway_id, "gateway_id");
+    py::object crm = sql::quoted(crm_id, "crm_id");
+    py::object rows = call_method_with_keywords(self, s.get, {new_list({s.mid_number})}, s.kw_where,
+                                                {by_gateway(gateway, crm)});
+    py::object df = call_method(rows, s.dropna);
 
-    if (py::len(df) == 0) {
+    if (size(df) == 0) {
         return py::none();
     }
-    return df[py::str("mid_number")].attr("tolist")()[py::int_(0)];
+    return getitem(call_method(getitem(df, s.mid_number), s.tolist), s.zero);
 }
 
 }  // namespace

@@ -7,18 +7,22 @@
 namespace gateways::steps {
 namespace {
 
+constexpr sql::Template largest_step{"Select max(app_step_id)::int from {schema}.{table}", {"schema", "table"}};
+
 py::object next_app_step_id_(const Frame& frame) {
+    const State& s = frame.names;
     py::handle self = frame.arg(0);
 
-    std::string table = sql::own_table(self);
-    py::object largest = self.attr("engine").attr("execute")(
-        sql::fill("Select max(app_step_id)::int from {table}", {{"table", table}})).attr("scalar")();
+    py::object schema = sql::identifier(getattr(self, s.schema), "schema");
+    py::object table = sql::identifier(getattr(self, s.table), "table");
+    py::object result = call_method(getattr(self, s.engine), s.execute, largest_step(schema, table));
+    py::object largest = call_method(result, s.scalar);
 
     // An empty table has no largest number: its first step is 1.
     if (largest.is_none()) {
-        return py::int_(1);
+        return borrowed(s.one);
     }
-    return largest + py::int_(1);
+    return owned(PyNumber_Add(largest.ptr(), s.one));
 }
 
 }  // namespace

@@ -1,0 +1,61 @@
+#include "module/python.hpp"
+
+#include <cstddef>
+#include <stdexcept>
+
+namespace gateways {
+namespace {
+
+// Enough for every call the methods make: a spare slot, self, and the arguments.
+constexpr std::size_t max_arguments = 8;
+
+py::object vectorcall_with_keywords(PyObject* name, py::handle first, std::initializer_list<py::handle> positional,
+                                    PyObject* keywords, std::initializer_list<py::handle> values) {
+    PyObject* stack[max_arguments + 2];
+    if (positional.size() + values.size() > max_arguments) {
+        throw std::logic_error("too many arguments for one call");
+    }
+    std::size_t count = 1;  // stack[0] is the spare slot
+    stack[count++] = first.ptr();
+    for (py::handle argument : positional) {
+        stack[count++] = argument.ptr();
+    }
+    for (py::handle value : values) {
+        stack[count++] = value.ptr();
+    }
+    std::size_t given = positional.size() + 1;  // `first` included
+    if (name != nullptr) {
+        return owned(PyObject_VectorcallMethod(name, stack + 1, given | PY_VECTORCALL_ARGUMENTS_OFFSET, keywords));
+    }
+    // A plain call: `first` is the callable, not an argument.
+    return owned(PyObject_Vectorcall(first.ptr(), stack + 2, (given - 1) | PY_VECTORCALL_ARGUMENTS_OFFSET, keywords));
+}
+
+}  // namespace
+
+py::object call_with_keywords(py::handle callable, std::initializer_list<py::handle> positional, PyObject* keywords,
+                              std::initializer_list<py::handle> values) {
+    return vectorcall_with_keywords(nullptr, callable, positional, keywords, values);
+}
+
+py::object call_method_with_keywords(py::handle self, PyObject* name, std::initializer_list<py::handle> positional,
+                                     PyObject* keywords, std::initializer_list<py::handle> values) {
+    return vectorcall_with_keywords(name, self, positional, keywords, values);
+}
+
+py::object new_list(std::initializer_list<PyObject*> items) {
+    py::object list = owned(PyList_New(static_cast<Py_ssize_t>(items.size())));
+    Py_ssize_t index = 0;
+    for (PyObject* item : items) {
+        PyList_SET_ITEM(list.ptr(), index++, Py_NewRef(item));
+    }
+    return list;
+}
+
+py::object new_dict(PyObject* key, PyObject* value) {
+    py::object dict = owned(PyDict_New());
+    check(PyDict_SetItem(dict.ptr(), key, value));
+    return dict;
+}
+
+}  // namespace gateways
