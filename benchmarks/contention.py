@@ -35,6 +35,13 @@ def run_sql(db, sql):
         return [tuple(row) for row in result] if result.returns_rows else []
 
 
+def hot_row_database(url, deadlock_timeout=None):
+    """The host's database object with a pool for every thread; sessions get
+    ``deadlock_timeout`` when it is given."""
+    options = {"connect_args": {"options": f"-c deadlock_timeout={deadlock_timeout}"}} if deadlock_timeout else {}
+    return Database(url, pool_size=16, **options)
+
+
 def fill_cap_table(db, fillfactor):
     """About 10,000 cap rows: MID m has 2 or 3 processors on step 1; then every row is
     updated a few times so that its pages fill with dead versions."""
@@ -111,13 +118,15 @@ def main(argv=None):
     parser.add_argument("--seconds", type=float, default=20.0, help="per thread count (default 20)")
     parser.add_argument("--threads", default="1,4,8", help="thread counts (default 1,4,8)")
     parser.add_argument("--fillfactor", type=int, help="set on the cap table first (default: the schema's)")
+    parser.add_argument("--deadlock-timeout", help="the server's deadlock_timeout for these sessions, e.g. 50ms "
+                                                   "(needs a superuser; default: the server's)")
     parser.add_argument("--database-url", help="a scratch database; its cap table is replaced")
     args = parser.parse_args(argv)
 
     def against(url):
         if args.database_url:
             pgserver.load_schema(url)
-        db = Database(url, pool_size=16)
+        db = hot_row_database(url, args.deadlock_timeout)
         try:
             fill_cap_table(db, args.fillfactor)
             fillfactor = run_sql(db, "select coalesce(array_to_string(reloptions, ','), 'defaults') "

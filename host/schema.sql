@@ -68,7 +68,14 @@ create index orders_approved_crm_time on crm_global.orders (crm_id, time_stamp)
     include (gateway_id, order_total) where decline_reason is null;
 
 -- Caps ------------------------------------------------------------------------------------
-
+-- The counter update changes every processor's row of a MID and step in one statement and
+-- finds them through a bitmap scan, which locks them in the order they lie in the table.
+-- On full pages a counted row's new version moves to another page, so two concurrent
+-- updates can lock the rows of a hot MID and step in opposite orders and deadlock (each
+-- deadlock stalls its MID for the server's deadlock_timeout). Four fifths of each page are
+-- kept free (fillfactor 20) so that new versions stay on their page (HOT updates) even
+-- while eight backends count on it: 0 deadlocks in 120 s at eight threads, against 111 at
+-- fillfactor 50. It costs five times the pages: 3.6 MB instead of 0.7 MB for 10,000 rows.
 create table processing.cap (
     mid_id       integer not null,
     step         integer not null,
@@ -80,7 +87,8 @@ create table processing.cap (
     used_dtc     integer not null default 0,
     used_lptc    integer not null default 0,
     constraint cap_pk primary key (mid_id, step, processor)
-);
+
+) with (fillfactor = 20);
 
 create table processing.cap_cc_type (
     mid_id       integer not null,
@@ -92,7 +100,8 @@ create table processing.cap_cc_type (
     dtc_cap      integer,
     used_dtc     integer not null default 0,
     constraint cap_cc_type_pk primary key (mid_id, step, processor, cc_type)
-);
+
+) with (fillfactor = 20);
 
 create table processing.trailing_cap (
     mid_id         integer not null,
@@ -102,7 +111,8 @@ create table processing.trailing_cap (
     trailing_days  integer not null default 30,
     trailing_cap   numeric(14, 2),
     constraint trailing_cap_pk primary key (mid_id, step, processor)
-);
+
+) with (fillfactor = 20);
 
 -- Cascades --------------------------------------------------------------------------------
 

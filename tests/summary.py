@@ -19,7 +19,8 @@ def write(stress):
              f"    sent, treated as data:       {COUNTS['as data']:>8,}",
              f"    rows changed beyond intent:  {COUNTS['changed beyond intent']:>8,}",
              f"  faults survived:               {COUNTS['faults survived']:>8,}",
-             f"  counter increments under load: {COUNTS['increments']:>8,} (lost: {COUNTS['lost increments']})"]
+             f"  counter increments under load: {COUNTS['increments']:>8,} (lost: {COUNTS['lost increments']})",
+             f"  deadlocks on a hot row, retried:{COUNTS['deadlocks retried']:>8,}"]
     if LEAKS:
         worst_traced = max(LEAKS, key=lambda leak: leak[2])
         worst_rss = max(LEAKS, key=lambda leak: leak[3])

@@ -3,6 +3,7 @@ import os
 import subprocess
 import sys
 import threading
+import traceback
 
 import pytest
 
@@ -68,6 +69,79 @@ class TestIncrementStatement:
             INCREMENT(Host(), "abc", "p", 1)
         names = [entry.name for entry in traceback.extract_tb(raised.value.__traceback__)]
         assert names[-1] == "gateways.CapReport.increment_transaction_counts"
+
+
+class DriverError(Exception):
+    """A driver's error: psycopg2 names its SQLSTATE pgcode, psycopg sqlstate."""
+
+    def __init__(self, code, attribute="pgcode"):
+        super().__init__(f"SQLSTATE {code}")
+        setattr(self, attribute, code)
+
+
+class WrappedError(Exception):
+    """SQLAlchemy's wrapper: the driver's error under .orig."""
+
+    def __init__(self, orig):
+        super().__init__(str(orig))
+        self.orig = orig
+
+
+class FailingEngine:
+    """Raises the given errors in turn, then succeeds; records every statement."""
+
+    def __init__(self, *errors):
+        self.errors, self.statements = list(errors), []
+
+    def execute(self, sql):
+        self.statements.append(sql)
+        if self.errors:
+            raise self.errors.pop(0)
+
+
+def conflict(code="40P01", attribute="pgcode"):
+    return WrappedError(DriverError(code, attribute))
+
+
+class TestConflictRetry:
+    """A deadlocked or serialization-failed update changed nothing, so it is sent again."""
+
+    @pytest.mark.parametrize("error", [conflict(), conflict("40001"), conflict(attribute="sqlstate"),
+                                       conflict("40001", "sqlstate"), DriverError("40P01")])
+    def test_a_conflict_is_sent_again(self, error):
+        host = Host()
+        host.engine = FailingEngine(error, conflict())
+        assert INCREMENT(host, 17, "nmi", 2) is None
+        assert host.engine.statements == [PLAIN.format(17, 2)] * 3
+
+    @pytest.mark.parametrize("error", [conflict("23505"), conflict("40P02"), WrappedError(None), ValueError("x"),
+                                       WrappedError(DriverError(40001)), KeyboardInterrupt()])
+    def test_anything_else_passes_at_once(self, error):
+        host = Host()
+        host.engine = FailingEngine(error)
+        with pytest.raises(type(error)) as raised:
+            INCREMENT(host, 17, "nmi", 2)
+        assert raised.value is error
+        assert len(host.engine.statements) == 1
+
+    def test_the_last_conflict_passes_unchanged(self):
+        errors = [conflict() for _ in range(10)]
+        host = Host()
+        host.engine = FailingEngine(*errors)
+        with pytest.raises(WrappedError) as raised:
+            INCREMENT(host, 17, "nmi", 2)
+        attempts = len(host.engine.statements)
+        assert 3 <= attempts <= 8
+        assert raised.value is errors[attempts - 1]
+        assert "gateways.CapReport.increment_transaction_counts" in [
+            entry.name for entry in traceback.extract_tb(raised.value.__traceback__)]
+
+    def test_only_the_counter_update_is_retried(self):
+        settings = Host(schema="ui_1_clients", table="gateway_settings")
+        settings.engine = FailingEngine(conflict())
+        with pytest.raises(WrappedError):
+            gateways.GatewaySettings.disable(settings, 1, [2])
+        assert len(settings.engine.statements) == 1
 
 
 class TestAlertLevel:

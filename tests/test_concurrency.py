@@ -1,12 +1,18 @@
-"""Threads and interpreters: readers beside counters, and a second interpreter refused."""
+"""Threads and interpreters: readers beside counters, a hot MID and step under eight
+counting threads, and a second interpreter refused."""
+import sys
 import threading
 
 import pytest
+from sqlalchemy import event
 
 import gateways
 import summary
-from conftest import insert, query
+from conftest import HOST, insert, query
 from frame_support import run_python, write_models
+
+sys.path.insert(0, str(HOST.parent / "benchmarks"))
+import contention  # noqa: E402
 
 
 @pytest.fixture
@@ -77,3 +83,39 @@ def test_second_interpreter_is_refused(tmp_path):
     lines = result.stdout.splitlines()
     assert lines == ["ImportError: Interpreter change detected - this module can only be loaded into one "
                      "interpreter per process.", "1 CapReport"], result.stderr
+
+
+@pytest.fixture
+def hot_row(db, database_url, server):
+    """A cap table of 10,000 rows whose pages are full, so that updates move rows and
+    concurrent counting on one MID and step can deadlock; deadlocks are detected within
+    50 ms instead of the server's second, so that a few seconds show many. Restores the
+    table's own options afterwards."""
+    options = query(db, "select coalesce(array_to_string(reloptions, ', '), '') from pg_class "
+                        "where oid = 'processing.cap'::regclass")[0][0]
+    hot = contention.hot_row_database(database_url, "50ms" if server is not None else None)
+    contention.fill_cap_table(hot, fillfactor=100)
+    yield hot
+    hot.dispose()
+    contention.run_sql(db, "alter table processing.cap reset (fillfactor, autovacuum_enabled)")
+    if options:
+        contention.run_sql(db, f"alter table processing.cap set ({options})")
+
+
+def test_hot_mid_and_step_loses_no_count(hot_row, server, scale):
+    deadlocks = []
+
+    def seen(context):
+        if getattr(context.original_exception, "pgcode", None) == "40P01":
+            deadlocks.append(1)
+
+    event.listen(hot_row.engine, "handle_error", seen)
+    try:
+        _, _, raised, exact = contention.contend(hot_row, threads=8, seconds=4 * scale)
+    finally:
+        event.remove(hot_row.engine, "handle_error", seen)
+    assert raised == 0, f"{raised} increments raised and were lost"
+    assert exact, "the counters differ from the increments that returned"
+    if server is not None:
+        assert deadlocks, "no deadlock arose, so the retry was not tried"
+    summary.COUNTS["deadlocks retried"] += len(deadlocks)
