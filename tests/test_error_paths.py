@@ -76,14 +76,25 @@ print(outcome(through_python("cap_report", "mtd_cap_report")))
 print(outcome(partial("get_first_dom", "mtd_cap_report")))
 print(outcome(partial("get_get_tomorrow", "mtd_cascade_report")))
 print(S(None).cap_limits(1) is not None)  # and it goes on working
+
+# In a thread with a small stack, a limit far above what it holds: the stack runs out first.
+import threading
+threading.stack_size(512 * 1024)
+inside = []
+worker = threading.Thread(target=lambda: inside.append(outcome(alias("today_cap_report", "cap_limits"))))
+worker.start()
+worker.join()
+print(inside[0])
 """
 
 
-@pytest.mark.parametrize("limit", [200, 1000, 5000])
+# 100,000 is far above what the C stack holds for methods calling each other through C:
+# they must stop at the end of the stack, not crash there.
+@pytest.mark.parametrize("limit", [200, 1000, 5000, 100_000])
 def test_methods_reaching_each_other_hit_the_recursion_limit(limit):
     done = run_child(["-c", textwrap.dedent(ALIASING.replace("{limit}", str(limit)))])
     assert done.returncode == 0, done.stderr[-2000:]
-    assert done.stdout.split() == ["RecursionError"] * 5 + ["True"]
+    assert done.stdout.split() == ["RecursionError"] * 5 + ["True", "RecursionError"]
 
 
 # -- the text of a refusal ---------------------------------------------------------------

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "module/argument_binding.hpp"
+#include "module/stack_guard.hpp"
 #include "module/traceback.hpp"
 
 namespace gateways {
@@ -30,10 +31,14 @@ struct Function {
 PyTypeObject* function_type = nullptr;
 
 // Runs the method body. An entry counts against the interpreter's recursion limit, as a
-// Python function's call does, so that methods reaching each other through the object
-// raise RecursionError instead of exhausting the C stack. The body's exception is the
+// Python function's call does, and stops short of the end of the C stack, so that methods
+// reaching each other through the object raise RecursionError instead of crashing. The body's exception is the
 // very object that was raised, with this method's traceback entry added.
 PyObject* invoke(Function* f, PyObject* const* bound) {
+    if (stack_nearly_exhausted()) {
+        PyErr_SetString(PyExc_RecursionError, "maximum recursion depth exceeded while calling a Python object");
+        return nullptr;
+    }
     if (Py_EnterRecursiveCall(" while calling a Python object") != 0) {
         return nullptr;
     }
