@@ -1,9 +1,11 @@
 """GatewaySettings: disable, calendar helpers, cap reports, cap limits, exploded settings, cascade report."""
 import datetime as real_dt
+import re
 
 import numpy
 import pandas
 import pytest
+from hypothesis import given, settings, strategies as st
 
 import gateways
 from clock import clock, offset  # noqa: F401
@@ -49,6 +51,24 @@ class TestDisableStatement:
         host = settings_host()
         GS.disable(host, "9", Ids([1, 2]))
         assert host.engine.statements[0].endswith("any(Array[1, 2]::int[]) ")
+
+    @settings(max_examples=400, deadline=None)
+    @given(st.lists(st.one_of(
+        st.integers(), st.booleans(),
+        st.integers(-10**30, 10**30).map(str),
+        st.sampled_from(["3.0", "-0", "007", "3.00", " 3", "+3", "3.5", "٣", "1e3", "", "3_0"]),
+        st.floats(allow_nan=False, allow_infinity=False).filter(lambda f: f.is_integer()))))
+    def test_list_text_is_its_repr(self, ids):
+        """The list's text is exactly what repr gives it, whichever way it is made."""
+        host = settings_host()
+        whole = all(re.fullmatch(r"-?[0-9]+(\.0+)?", i if isinstance(i, str) else repr(i)) for i in ids)
+        if whole:
+            GS.disable(host, 17, ids)
+            assert host.engine.statements[0].endswith(f"any(Array{ids!r}::int[]) ")
+        else:
+            with pytest.raises(ValueError, match="^gateway_id cannot go into SQL text"):
+                GS.disable(host, 17, ids)
+            assert host.engine.statements == []
 
 # -- calendar --------------------------------------------------------------------------
 

@@ -19,10 +19,10 @@ py::object increment_transaction_counts_(const Frame& frame) {
     std::string_view set = is_true(is_lp) ? "used_dtc = used_dtc+1 , used_lptc = used_lptc+1" : "used_dtc = used_dtc+1 ";
 
     py::object execute = getattr(getattr(self, s.engine), s.execute);
-    py::object schema = sql::identifier(getattr(self, s.schema), "schema");
-    py::object table = sql::identifier(getattr(self, s.table), "table");
-    py::object mid = sql::integer(mid_id);
-    py::object step_number = sql::integer(step);
+    sql::Value schema = sql::identifier(getattr(self, s.schema), "schema");
+    sql::Value table = sql::identifier(getattr(self, s.table), "table");
+    sql::Value mid = sql::integer(mid_id);
+    sql::Value step_number = sql::integer(step);
 
     // Rows of a hot MID and step can be locked in different orders by concurrent updates;
     // the server then rolls one back, and it is counted again.

@@ -63,9 +63,13 @@ PyObject* invoke(Function* f, PyObject* const* bound) {
 
 PyObject* vectorcall(PyObject* callable, PyObject* const* args, size_t nargsf, PyObject* kwnames) {
     auto* f = reinterpret_cast<Function*>(callable);
+    Py_ssize_t nargs = PyVectorcall_NARGS(nargsf);
+    // Every parameter given by position, no keywords: the arguments are already bound.
+    if (kwnames == nullptr && nargs == PyTuple_GET_SIZE(f->parameters)) {
+        return invoke(f, args);
+    }
     PyObject* bound[max_parameters];
-    if (!bind_arguments({f->qualname, f->parameters, f->defaults}, args, PyVectorcall_NARGS(nargsf),
-                        kwnames, bound)) {
+    if (!bind_arguments({f->qualname, f->parameters, f->defaults}, args, nargs, kwnames, bound)) {
         return nullptr;
     }
     return invoke(f, bound);

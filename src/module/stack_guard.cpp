@@ -35,10 +35,17 @@ std::uintptr_t lowest_usable() {
 #endif
 }
 
+// Per thread, found at its first call; 1 (below every frame) when the bounds are unknown.
+// Initial-exec TLS: one load from the thread pointer on every call.
+__attribute__((tls_model("initial-exec"))) thread_local std::uintptr_t limit = 0;
+
 }  // namespace
 
 bool stack_nearly_exhausted() {
-    thread_local const std::uintptr_t limit = lowest_usable();
+    if (limit == 0) [[unlikely]] {
+        std::uintptr_t lowest = lowest_usable();
+        limit = lowest != 0 ? lowest : 1;
+    }
     return reinterpret_cast<std::uintptr_t>(__builtin_frame_address(0)) < limit;
 }
 

@@ -81,9 +81,9 @@ py::object update_lists_(const Frame& frame) {
 
     py::object gt_list = candidates();
 
-    py::object schema = sql::identifier(getattr(self, s.schema), "schema");
-    py::object table = sql::identifier(getattr(self, s.table), "table");
-    py::object crm = sql::quoted(crm_id, "crm_id");
+    sql::Value schema = sql::identifier(getattr(self, s.schema), "schema");
+    sql::Value table = sql::identifier(getattr(self, s.table), "table");
+    sql::Value crm = sql::quoted(crm_id, "crm_id");
     py::object gateways_up =
         first_column(s, call_method(getattr(self, s.engine), s.execute, names_rows(schema, table, crm)));
     py::object gateway_set_up =

@@ -24,9 +24,9 @@ py::object cap_report_(const Frame& frame) {
     py::handle self = frame.arg(0), crm_id = frame.arg(1), s_date = frame.arg(2);
 
     py::object read_sql = getattr(frame.global(s.pd), s.read_sql);
-    py::object schema = sql::identifier(getattr(self, s.schema), "schema");
-    py::object table = sql::identifier(getattr(self, s.table), "table");
-    py::object crm = sql::quoted(crm_id, "crm_id");
+    sql::Value schema = sql::identifier(getattr(self, s.schema), "schema");
+    sql::Value table = sql::identifier(getattr(self, s.table), "table");
+    sql::Value crm = sql::quoted(crm_id, "crm_id");
     py::object since = borrowed(s.empty);
     if (is_true(s_date)) {
         since = date_clause(sql::quoted(s_date, "s_date"));

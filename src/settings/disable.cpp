@@ -17,10 +17,10 @@ py::object disable_(const Frame& frame) {
     // A list (or a subclass of it) is used as it is; anything else is one element.
     py::object gateway_ids = PyList_Check(gateway_id.ptr()) ? borrowed(gateway_id.ptr()) : new_list({gateway_id.ptr()});
 
-    py::object schema = sql::identifier(getattr(self, s.schema), "schema");
-    py::object table = sql::identifier(getattr(self, s.table), "table");
-    py::object crm = sql::quoted(crm_id, "crm_id");
-    py::object ids = sql::number_list(gateway_ids, "gateway_id");
+    sql::Value schema = sql::identifier(getattr(self, s.schema), "schema");
+    sql::Value table = sql::identifier(getattr(self, s.table), "table");
+    sql::Value crm = sql::quoted(crm_id, "crm_id");
+    sql::Value ids = sql::number_list(gateway_ids, "gateway_id");
 
     call_method(getattr(self, s.engine), s.execute, statement(schema, table, crm, ids));
     return py::none();

@@ -28,11 +28,11 @@ py::object mtd_cascade_report_(const Frame& frame) {
     const State& s = frame.names;
     py::handle self = frame.arg(0), crm_id = frame.arg(1);
 
-    py::object schema = sql::identifier(getattr(self, s.schema), "schema");
-    py::object table = sql::identifier(getattr(self, s.table), "table");
-    py::object crm = sql::quoted(crm_id, "crm_id");
-    py::object first_dom = sql::quoted(call_method(self, s.get_first_dom), "get_first_dom()");
-    py::object tomorrow = sql::quoted(call_method(self, s.get_get_tomorrow), "get_get_tomorrow()");
+    sql::Value schema = sql::identifier(getattr(self, s.schema), "schema");
+    sql::Value table = sql::identifier(getattr(self, s.table), "table");
+    sql::Value crm = sql::quoted(crm_id, "crm_id");
+    sql::Value first_dom = sql::quoted(call_method(self, s.get_first_dom), "get_first_dom()");
+    sql::Value tomorrow = sql::quoted(call_method(self, s.get_get_tomorrow), "get_get_tomorrow()");
     py::object query = statement(schema, table, crm, first_dom, tomorrow);
 
     py::object df = call(getattr(frame.global(s.pd), s.read_sql), query, getattr(self, s.engine));

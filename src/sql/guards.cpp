@@ -2,6 +2,7 @@
 // it is stored; the unquoted forms must be ASCII, so they are read as bytes.
 #include "sql/guards.hpp"
 
+#include <charconv>
 #include <string_view>
 
 #include "sql/refusal.hpp"
@@ -40,6 +41,11 @@ bool scan_number(std::string_view text, std::size_t& at, bool whole) {
     }
     at = i;
     return true;
+}
+
+bool is_whole_number(std::string_view text) {
+    std::size_t at = 0;
+    return scan_number(text, at, true) && at == text.size();
 }
 
 bool is_plain_number(std::string_view text) {
@@ -141,49 +147,112 @@ bool ascii(PyObject* text, std::string_view& bytes) {
     return true;
 }
 
-py::object checked_ascii(py::handle value, const char* argument, bool (*accept)(std::string_view),
-                         const char* rule) {
-    py::object text = text_form(value);
+// The value's text, an exact str read where it lies.
+py::object text_of(py::handle value) {
+    return PyUnicode_CheckExact(value.ptr()) ? exact_text(value) : text_form(value);
+}
+
+Value checked_ascii(py::handle value, const char* argument, bool (*accept)(std::string_view), const char* rule) {
+    py::object text = text_of(value);
     std::string_view bytes;
     if (!ascii(text.ptr(), bytes) || !accept(bytes)) {
         refuse(value, argument, rule);
     }
-    return text;
+    return Value(std::move(text));
+}
+
+// The text Python's repr gives a list (an exact one) of exact ints and of exact strs that
+// are whole numbers, such as [3, '7'], made without the repr; false when the list holds
+// anything else or its text would be long, for the repr to make.
+bool whole_number_list_text(py::handle list, py::object& text) {
+    if (!PyList_CheckExact(list.ptr())) {
+        return false;
+    }
+    char buffer[512];
+    std::size_t at = 0;
+    buffer[at++] = '[';
+    for (Py_ssize_t i = 0, n = PyList_GET_SIZE(list.ptr()); i < n; ++i) {
+        if (at + 32 > sizeof buffer) {
+            return false;
+        }
+        if (i > 0) {
+            buffer[at++] = ',';
+            buffer[at++] = ' ';
+        }
+        PyObject* element = PyList_GET_ITEM(list.ptr(), i);
+        long long number;
+        std::string_view digits;
+        if (exact_small_int(element, number)) {
+            at = static_cast<std::size_t>(std::to_chars(buffer + at, buffer + sizeof buffer, number).ptr - buffer);
+        } else if (PyUnicode_CheckExact(element) && ascii(element, digits) && digits.size() <= 24 &&
+                   is_whole_number(digits)) {
+            buffer[at++] = '\'';
+            digits.copy(buffer + at, digits.size());
+            at += digits.size();
+            buffer[at++] = '\'';
+        } else {
+            return false;
+        }
+    }
+    buffer[at++] = ']';
+    text = owned(PyUnicode_DecodeASCII(buffer, static_cast<Py_ssize_t>(at), nullptr));
+    return true;
 }
 
 }  // namespace
 
-py::object quoted(py::handle value, const char* argument) {
-    py::object text = text_form(value);
+// An int's decimal text is a plain number with no quote in it: digits, no check.
+Value quoted(py::handle value, const char* argument) {
+    long long number;
+    if (exact_small_int(value, number)) {
+        return Value(number);
+    }
+    py::object text = text_of(value);
     switch (quotable(text.ptr())) {
         case Quotable::yes:
-            return text;
+            break;
         case Quotable::sql_syntax:
             refuse(value, argument, "a quoted value must not hold a single quote, a backslash or a NUL");
         case Quotable::surrogate:
             refuse(value, argument, "a quoted value must not hold a lone surrogate");
     }
-    return text;
+    return Value(std::move(text));
 }
 
-py::object number(py::handle value, const char* argument) {
+Value number(py::handle value, const char* argument) {
+    long long digits;
+    if (exact_small_int(value, digits)) {
+        return Value(digits);
+    }
     if (PyLong_CheckExact(value.ptr())) {
-        return owned(PyObject_Str(value.ptr()));  // an int's decimal text is a plain number
+        return Value(owned(PyObject_Str(value.ptr())));
     }
     return checked_ascii(value, argument, is_plain_number, "an unquoted value must be a plain number");
 }
 
-py::object number_list(py::handle list, const char* argument) {
+Value number_list(py::handle list, const char* argument) {
+    py::object text;
+    if (whole_number_list_text(list, text)) {
+        return Value(std::move(text));
+    }
     return checked_ascii(list, argument, is_whole_number_list,
                          "a list must hold whole numbers or quoted whole numbers");
 }
 
-py::object integer(py::handle value) {
+
+Value integer(py::handle value) {
+    long long digits;
+    if (exact_small_int(value, digits)) {
+        return Value(digits);
+    }
     py::object converted = owned(PyNumber_Long(value.ptr()));
-    return owned(PyObject_Str(converted.ptr()));
+    if (exact_small_int(converted, digits)) {
+        return Value(digits);
+    }
+    return Value(owned(PyObject_Str(converted.ptr())));
 }
 
-py::object identifier(py::handle value, const char* argument) {
+Value identifier(py::handle value, const char* argument) {
     return checked_ascii(value, argument, is_identifier, "a table or schema name must be a plain SQL name");
 }
 

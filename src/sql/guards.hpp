@@ -4,26 +4,27 @@
 #pragma once
 
 #include "module/python.hpp"
+#include "sql/value.hpp"
 
 namespace gateways::sql {
 
 // For a value between single quotes: its text must hold no quote, backslash or NUL, and
 // no lone surrogate (which no database encoding can carry).
-py::object quoted(py::handle value, const char* argument);
+Value quoted(py::handle value, const char* argument);
 
 // For a value without quotes: its text must be a plain number (digits, an optional
 // leading minus, an optional decimal part).
-py::object number(py::handle value, const char* argument);
+Value number(py::handle value, const char* argument);
 
 // For a list written as an array constructor of integers: its text must be a list of
 // whole numbers or of quoted whole numbers, such as [3, 7] or ['3', '7']. A zero fraction
 // (3.0) names the same number; any other fraction is refused, as the database would round it.
-py::object number_list(py::handle list, const char* argument);
+Value number_list(py::handle list, const char* argument);
 
 // The decimal digits of the interpreter's int() of the value: safe by construction.
-py::object integer(py::handle value);
+Value integer(py::handle value);
 
 // For a schema or table name: a plain SQL name.
-py::object identifier(py::handle value, const char* argument);
+Value identifier(py::handle value, const char* argument);
 
 }  // namespace gateways::sql

@@ -7,16 +7,18 @@
 #include <string_view>
 
 #include "module/python.hpp"
+#include "sql/value.hpp"
 
 namespace gateways::sql {
 
-// A piece of a statement: fixed ASCII text, or a value's text (a str, borrowed).
+// A piece of a statement: ASCII text, or a value's text (a str); both borrowed.
 class Text {
 public:
     constexpr Text() = default;
     constexpr Text(std::string_view fixed) : fixed_(fixed) {}
     constexpr Text(const char* fixed) : fixed_(fixed) {}
     Text(const py::object& value) : value_(value.ptr()) {}
+    Text(const Value& value) : fixed_(value.digits()), value_(value.text()) {}
 
     std::string_view fixed() const { return fixed_; }
     PyObject* value() const { return value_; }
@@ -26,8 +28,10 @@ private:
     PyObject* value_ = nullptr;
 };
 
-// The str of `pieces` one after another, made in one allocation.
-py::object join(const Text* pieces, std::size_t count);
+// The str of the fixed pieces with the values between them: fixed[0], values[field[0]],
+// fixed[1], ..., fixed[slots]; `fixed_length` is the fixed pieces' total length.
+py::object fill(const std::string_view* fixed, const std::uint8_t* field, std::size_t slots, const Text* values,
+                std::size_t fixed_length);
 
 // A statement's text with {name} placeholders, taken apart when the program is compiled:
 // a placeholder that names no field does not compile. At run time the fixed pieces and
@@ -42,6 +46,7 @@ public:
             std::size_t open = text.find('{', at);
             if (open == std::string_view::npos) {
                 fixed_[slots_] = text.substr(at);
+                fixed_length_ += fixed_[slots_].size();
                 break;
             }
             std::size_t close = text.find('}', open);
@@ -49,6 +54,7 @@ public:
                 throw "unclosed placeholder, or too many";
             }
             fixed_[slots_] = text.substr(at, open - at);
+            fixed_length_ += fixed_[slots_].size();
             field_[slots_++] = field_index(text.substr(open + 1, close - open - 1), names);
             at = close + 1;
         }
@@ -59,14 +65,7 @@ public:
     py::object operator()(const Values&... values) const {
         static_assert(sizeof...(Values) == Fields, "one value for every field");
         const Text given[] = {Text(values)...};
-        Text pieces[2 * max_slots + 1];
-        std::size_t count = 0;
-        for (std::size_t slot = 0; slot < slots_; ++slot) {
-            pieces[count++] = fixed_[slot];
-            pieces[count++] = given[field_[slot]];
-        }
-        pieces[count++] = fixed_[slots_];
-        return join(pieces, count);
+        return fill(fixed_.data(), field_.data(), slots_, given, fixed_length_);
     }
 
 private:
@@ -84,6 +83,7 @@ private:
     std::array<std::string_view, max_slots + 1> fixed_{};
     std::array<std::uint8_t, max_slots> field_{};
     std::size_t slots_ = 0;
+    std::size_t fixed_length_ = 0;
 };
 
 template <std::size_t Fields>

@@ -14,8 +14,8 @@ py::object get_mid_numbers_by_mid_id_(const Frame& frame) {
     const State& s = frame.names;
     py::handle self = frame.arg(0), mid_id = frame.arg(1), step = frame.arg(2);
 
-    py::object mid = sql::integer(mid_id);
-    py::object step_number = sql::integer(step);
+    sql::Value mid = sql::integer(mid_id);
+    sql::Value step_number = sql::integer(step);
     py::object ret = call_method_with_keywords(self, s.get, {new_list({s.crm_id, s.mid_number})}, s.kw_where,
                                                {by_mid(mid, step_number)});
 
@@ -30,8 +30,8 @@ py::object get_mid_numbers_by_gateway_id_(const Frame& frame) {
     const State& s = frame.names;
     py::handle self = frame.arg(0), gateway_id = frame.arg(1), crm_id = frame.arg(2);
 
-    py::object gateway = sql::number(gateway_id, "gateway_id");
-    py::object crm = sql::quoted(crm_id, "crm_id");
+    sql::Value gateway = sql::number(gateway_id, "gateway_id");
+    sql::Value crm = sql::quoted(crm_id, "crm_id");
     py::object rows = call_method_with_keywords(self, s.get, {new_list({s.mid_number})}, s.kw_where,
                                                 {by_gateway(gateway, crm)});
     py::object df = call_method(rows, s.dropna);
