@@ -1,8 +1,8 @@
 """Benchmarks of gateways; prints tables, asserts nothing.
 
-1. The module's own cost: each method on a null host (engine, get and read_sql return at
-   once) next to the same host calls made directly from Python with the statement
-   already composed.
+1. What a call costs: the module against the same classes in plain Python
+   (benchmarks/python_reference.py), over a null host, with each call's own cost (the
+   call less its host calls made directly); see call_cost.py.
 2. End to end on the sample data set in a throwaway PostgreSQL: counter increments per
    second with 1 and 4 threads, and the latency of each read method, next to the same
    statements sent directly.
@@ -17,19 +17,17 @@ import statistics
 import sys
 import threading
 import time
-import timeit
-import types
 from pathlib import Path
 
 ROOT = Path(__file__).resolve().parent.parent
-sys.path[:0] = [str(ROOT / "host"), str(ROOT / "examples")]
+sys.path[:0] = [str(ROOT / "host"), str(ROOT / "examples"), str(ROOT / "benchmarks")]
 
 from models.db import Database  # noqa: E402
 import pandas as pd  # noqa: E402
 
+import call_cost  # noqa: E402
 import gateways  # noqa: E402
 import pgserver  # noqa: E402
-from null_host import FRAME, PANDAS, NullEngine  # noqa: E402
 import sample_data  # noqa: E402
 
 
@@ -43,148 +41,21 @@ def table(title, header, rows):
         print("  ".join(f"{c:<{w}}" if i == 0 else f"{c:>{w}}" for i, (c, w) in enumerate(zip(row, widths))))
 
 
-def best_microseconds(function, repeat=7, budget=0.2):
-    timer = timeit.Timer(function)
-    number, _ = timer.autorange()
-    number = max(1, int(number * budget / 0.2))
-    return min(timer.repeat(repeat, number)) / number * 1e6
+# -- 1. the call's cost against plain Python ---------------------------------------------
+
+# The end-to-end rows of table 2b, named by method, and the call case whose own cost they use.
+OWN_COST_CASE = {"cap_report": "cap_report(crm, date)", "get_gateway_cap_model": "CapReport.get_gateway_cap_model",
+                 "get_alert_level": "CapReport.get_alert_level", "gateway_corp_list": "gateway_corp_list(crm)"}
 
 
-# -- 1. the module's own cost -----------------------------------------------------------
-
-def null_objects():
-    """One object per class over a null host, and the pandas stand-in whose read_sql returns at once."""
-    engine = NullEngine()
-    report = settings_rows = steps_rows = FRAME
-    fake_pd = PANDAS
-
-    def build(cls, schema, table, frame):
-        obj = object.__new__(cls)
-        obj.engine, obj.schema, obj.table = engine, schema, table
-        obj.get = lambda *args, **kwargs: frame
-        obj.explode = lambda df, columns: df
-        return obj
-
-    client = "ui_54407332_clients"
-    return types.SimpleNamespace(
-        engine=engine, pd=fake_pd, report=report,
-        settings=build(gateways.GatewaySettings, client, "gateway_settings", settings_rows),
-        names=build(gateways.GatewayNames, client, "gateways", report),
-        steps=build(gateways.GatewaySteps, client, "steps", steps_rows),
-        cap=build(gateways.CapReport, "processing", "cap", report))
-
-
-def direct_cases(o):
-    """(method call, module callable, the same host calls from Python with the statement composed)."""
-    e, pdx, s, n, st, c = o.engine, o.pd, o.settings, o.names, o.steps, o.cap
-    fixed = "select 1"
-
-    def limits():
-        today = pdx.read_sql(fixed, e).fillna(0)
-        month = pdx.read_sql(fixed, e).fillna(0)
-        df = today.merge(month[["gateway_id", "crm_id", "processed"]].rename({"processed": "available"}, axis=1),
-                         on=["gateway_id", "crm_id"], how="left")
-        df.loc[df.monthly_cap.isna(), "monthly_cap"] = 20000.0
-        df.loc[df.available.isna(), "available"] = 0
-        df["available"] = df.monthly_cap - df.available
-        return df
-
-    def cascade():
-        df = pdx.read_sql(fixed, e)
-        df.loc[df.cascade_cap.isna(), "cascade_cap"] = 20000.0
-        df.loc[df.cascade_processed.isna(), "cascade_processed"] = 0
-        df["available"] = df.cascade_cap - df.cascade_processed
-        return df
-
-    def exploded():
-        df = s.get(orderBy="gateway_id")
-        df.cascade_to = df.cascade_to.fillna(0)
-        return s.explode(df, ["days", "days_index"]).drop(["min_hour", "max_hour"], axis=1).set_index("gateway_id")
-
-    def lists():
-        gt = list(range(1, 1000))
-        up = [row[0] for row in e.execute(fixed)]
-        set_up = [row[0] for row in e.execute(fixed)]
-        return {"gt_list": gt, "gateways_up": up, "gateway_set_up": set_up,
-                "gateways_ins": sorted(set(gt) - set(up)), "gateway_set_ins": sorted(set(gt + up) - set(set_up))}
-
-    def by_mid():
-        ret = st.get(["crm_id", "mid_number"], where=" where mid_id=12 and step=2")
-        return None if len(ret) == 0 else ret.drop_duplicates().to_dict(orient="records")
-
-    def by_gateway():
-        df = st.get(["mid_number"], where=" where gateway_id=5 and crm_id = '7' ").dropna()
-        return None if len(df) == 0 else df.mid_number.tolist()[0]
-
-    class PlainSettings:
-        def set_constraint(self, name, columns):
-            pass
-
-    def construct_direct():
-        obj = PlainSettings()
-        obj.engine, obj.table, obj.schema = e, "gateway_settings", "ui_54407332_clients"
-        obj.set_constraint("gateway_settings_pk", ["gateway_id", "crm_id"])
-
-    class NullBase:
-        def __init__(self, db, table, account_id):
-            self.engine, self.table, self.schema = e, table, "ui_54407332_clients"
-
-        def set_constraint(self, name, columns):
-            pass
-
-    class Settings(gateways.GatewaySettings):
-        pass
-
-    return [
-        ("GatewaySettings(db)", lambda: Settings(None), construct_direct, {"ClientStructure": NullBase}),
-        ("increment_transaction_counts(17, 'nmi', 2)", lambda: c.increment_transaction_counts(17, "nmi", 2),
-         lambda: e.execute(fixed), {}),
-        ("disable(1, [3, 7])", lambda: s.disable(1, [3, 7]), lambda: e.execute(fixed), {}),
-        ("get_alert_level()", c.get_alert_level,
-         lambda: c.get(["mid_id", "step", "processor", "gateway_id", "alert_level"]), {}),
-        ("get_gateway_cap_model(1)", lambda: c.get_gateway_cap_model(1), lambda: pdx.read_sql(fixed, e), {}),
-        ("get_first_dom()", s.get_first_dom, lambda: dt.datetime.now().replace(day=1).date(), {}),
-        ("cap_report(1, date)", lambda: s.cap_report(1, dt.date(2024, 5, 1)),
-         lambda: pdx.read_sql(fixed, e).fillna(0), {}),
-        ("mtd_cap_report(1)", lambda: s.mtd_cap_report(1), lambda: pdx.read_sql(fixed, e).fillna(0), {}),
-        ("today_cap_report(1)", lambda: s.today_cap_report(1), lambda: pdx.read_sql(fixed, e).fillna(0), {}),
-        ("cap_limits(1)", lambda: s.cap_limits(1), limits, {}),
-        ("mtd_cascade_report(1)", lambda: s.mtd_cascade_report(1), cascade, {}),
-        ("get_exploded()", s.get_exploded, exploded, {}),
-        ("gateway_corp_list(1)", lambda: n.gateway_corp_list(1),
-         lambda: n.get(columns=["id", "gateway_corp"], where=" WHERE crm_id = 1 ").rename(columns={"id": "gateway_id"}),
-         {}),
-        ("update_lists(1)", lambda: n.update_lists(1), lists, {}),
-        ("next_app_step_id()", st.next_app_step_id, lambda: e.execute(fixed).scalar() + 1, {}),
-        ("get_no_cvv_required(1)", lambda: st.get_no_cvv_required(1),
-         lambda: st.get(False, where=" where scv_level= 'not required' and crm_id='1'"), {}),
-        ("get_mid_numbers_by_mid_id(12, 2)", lambda: st.get_mid_numbers_by_mid_id(12, 2), by_mid, {}),
-        ("get_mid_numbers_by_gateway_id(5, 7)", lambda: st.get_mid_numbers_by_gateway_id(5, 7), by_gateway, {}),
-    ]
-
-
-def bench_own_cost():
-    objects = null_objects()
-    saved = {name: getattr(gateways, name) for name in ("pd", "ClientStructure")}
-    rows, own = [], {}
-    try:
-        gateways.pd = objects.pd
-        for label, module_call, direct_call, rebind in direct_cases(objects):
-            for name, value in rebind.items():
-                setattr(gateways, name, value)
-            module = best_microseconds(module_call)
-            direct = best_microseconds(direct_call)
-            for name in rebind:
-                setattr(gateways, name, saved[name])
-            rows.append((label, f"{module:.2f}", f"{direct:.2f}", f"{module - direct:+.2f}"))
-            own[label.split("(")[0]] = module - direct
-    finally:
-        for name, value in saved.items():
-            setattr(gateways, name, value)
-    table("1. The module's own cost on a null host: frames, engine and get return at once "
-          "(best of 7, microseconds per call)",
-          ["method", "module", "direct", "own cost"], rows)
-    return own
+def bench_call_cost(quick):
+    """Table 1 is call_cost's report; returns each method's own cost in µs for table 2b."""
+    print()
+    rows = call_cost.measure(20 if quick else 100)
+    call_cost.report(rows)
+    own = {name: module - direct for name, _python, module, direct in rows}
+    return {name: own[OWN_COST_CASE.get(name, name)] for name in own.keys() | OWN_COST_CASE.keys()
+            if OWN_COST_CASE.get(name, name) in own}
 
 
 # -- 2. end to end ------------------------------------------------------------------------
@@ -375,7 +246,7 @@ def main(argv=None):
     parser.add_argument("--database-url", help="a scratch database to use; the benchmark replaces its tables")
     args = parser.parse_args(argv)
     print(f"gateways on Python {sys.version.split()[0]}, pandas {pd.__version__}")
-    own = bench_own_cost()
+    own = bench_call_cost(args.quick)
 
     def against(url):
         if args.database_url:

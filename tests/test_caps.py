@@ -179,6 +179,24 @@ class TestCapModelStatement:
         gateways.CapReport.get_gateway_cap_model(Host(), "{table}")
         assert "b.crm_id = '{table}'" in recorded_pandas.statements[0]
 
+    def test_names_checked_anew_once_they_change(self, recorded_pandas):
+        """A name that passed once is remembered by identity only: a new object, a str
+        subclass or a name rebound to a hostile text is checked again."""
+        class Sly(str):
+            def __format__(self, spec):
+                return "cap; drop table steps"
+
+        host = Host(table="cap")
+        for _ in range(3):
+            gateways.CapReport.get_gateway_cap_model(host, 1)
+        for table in ("cap; drop table steps", Sly("cap"), "".join(["ca", "p x"])):
+            host.table = table
+            with pytest.raises(ValueError, match="^table cannot go into SQL text: a table or schema name"):
+                gateways.CapReport.get_gateway_cap_model(host, 1)
+        host.table = "".join(["trailing", "_cap"])
+        gateways.CapReport.get_gateway_cap_model(host, 1)
+        assert len(recorded_pandas.statements) == 4 and " processing.trailing_cap a " in recorded_pandas.statements[-1]
+
 
 # -- End to end ----------------------------------------------------------------------
 

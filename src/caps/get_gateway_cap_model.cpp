@@ -16,8 +16,8 @@ py::object get_gateway_cap_model_(const Frame& frame) {
     py::handle self = frame.arg(0), crm_id = frame.arg(1);
 
     py::object read_sql = getattr(frame.global(s.pd), s.read_sql);
-    sql::Value schema = sql::identifier(getattr(self, s.schema), "schema");
-    sql::Value table = sql::identifier(getattr(self, s.table), "table");
+    sql::Value schema = sql::identifier(getattr(self, s.schema), "schema", s.accepted_names);
+    sql::Value table = sql::identifier(getattr(self, s.table), "table", s.accepted_names);
     sql::Value crm = sql::quoted(crm_id, "crm_id");
     py::object query = statement(schema, table, crm);
     return call(read_sql, query, getattr(self, s.engine));

@@ -19,8 +19,8 @@ py::object increment_transaction_counts_(const Frame& frame) {
     std::string_view set = is_true(is_lp) ? "used_dtc = used_dtc+1 , used_lptc = used_lptc+1" : "used_dtc = used_dtc+1 ";
 
     py::object execute = getattr(getattr(self, s.engine), s.execute);
-    sql::Value schema = sql::identifier(getattr(self, s.schema), "schema");
-    sql::Value table = sql::identifier(getattr(self, s.table), "table");
+    sql::Value schema = sql::identifier(getattr(self, s.schema), "schema", s.accepted_names);
+    sql::Value table = sql::identifier(getattr(self, s.table), "table", s.accepted_names);
     sql::Value mid = sql::integer(mid_id);
     sql::Value step_number = sql::integer(step);
 

@@ -6,6 +6,8 @@
 
 #include <Python.h>
 
+#include "sql/accepted_names.hpp"
+
 namespace gateways {
 
 // Names whose text is the member's name: module-level names, attributes, columns,
@@ -58,6 +60,8 @@ struct State {
     PyObject* zero = nullptr;             // 0
     PyObject* one = nullptr;              // 1
     PyObject* default_cap = nullptr;      // 20000.0, the cap of a gateway that has none
+
+    mutable sql::AcceptedNames accepted_names;  // schema and table names already checked
 };
 
 // A new state, owned by the returned capsule: its references go with the capsule.

@@ -81,8 +81,8 @@ py::object update_lists_(const Frame& frame) {
 
     py::object gt_list = candidates();
 
-    sql::Value schema = sql::identifier(getattr(self, s.schema), "schema");
-    sql::Value table = sql::identifier(getattr(self, s.table), "table");
+    sql::Value schema = sql::identifier(getattr(self, s.schema), "schema", s.accepted_names);
+    sql::Value table = sql::identifier(getattr(self, s.table), "table", s.accepted_names);
     sql::Value crm = sql::quoted(crm_id, "crm_id");
     py::object gateways_up =
         first_column(s, call_method(getattr(self, s.engine), s.execute, names_rows(schema, table, crm)));

@@ -17,8 +17,8 @@ py::object disable_(const Frame& frame) {
     // A list (or a subclass of it) is used as it is; anything else is one element.
     py::object gateway_ids = PyList_Check(gateway_id.ptr()) ? borrowed(gateway_id.ptr()) : new_list({gateway_id.ptr()});
 
-    sql::Value schema = sql::identifier(getattr(self, s.schema), "schema");
-    sql::Value table = sql::identifier(getattr(self, s.table), "table");
+    sql::Value schema = sql::identifier(getattr(self, s.schema), "schema", s.accepted_names);
+    sql::Value table = sql::identifier(getattr(self, s.table), "table", s.accepted_names);
     sql::Value crm = sql::quoted(crm_id, "crm_id");
     sql::Value ids = sql::number_list(gateway_ids, "gateway_id");
 

@@ -28,8 +28,8 @@ py::object mtd_cascade_report_(const Frame& frame) {
     const State& s = frame.names;
     py::handle self = frame.arg(0), crm_id = frame.arg(1);
 
-    sql::Value schema = sql::identifier(getattr(self, s.schema), "schema");
-    sql::Value table = sql::identifier(getattr(self, s.table), "table");
+    sql::Value schema = sql::identifier(getattr(self, s.schema), "schema", s.accepted_names);
+    sql::Value table = sql::identifier(getattr(self, s.table), "table", s.accepted_names);
     sql::Value crm = sql::quoted(crm_id, "crm_id");
     sql::Value first_dom = sql::quoted(call_method(self, s.get_first_dom), "get_first_dom()");
     sql::Value tomorrow = sql::quoted(call_method(self, s.get_get_tomorrow), "get_get_tomorrow()");

@@ -2,6 +2,7 @@
 // it is stored; the unquoted forms must be ASCII, so they are read as bytes.
 #include "sql/guards.hpp"
 
+#include <array>
 #include <charconv>
 #include <string_view>
 
@@ -93,16 +94,24 @@ bool is_whole_number_list(std::string_view text) {
     }
 }
 
+// The characters of a plain SQL name: ASCII letters, digits and the underscore.
+constexpr std::array<bool, 256> name_characters = [] {
+    std::array<bool, 256> table{};
+    for (int c = 0; c < 256; ++c) {
+        table[c] = c == '_' || (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+    }
+    return table;
+}();
+
 bool is_identifier(std::string_view text) {
     if (text.empty() || is_digit(text[0])) {
         return false;
     }
+    bool plain = true;
     for (char c : text) {
-        if (!(is_digit(c) || c == '_' || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'))) {
-            return false;
-        }
+        plain &= name_characters[static_cast<unsigned char>(c)];
     }
-    return true;
+    return plain;
 }
 
 // What a quoted value may not hold.
@@ -252,8 +261,16 @@ Value integer(py::handle value) {
     return Value(owned(PyObject_Str(converted.ptr())));
 }
 
-Value identifier(py::handle value, const char* argument) {
-    return checked_ascii(value, argument, is_identifier, "a table or schema name must be a plain SQL name");
+Value identifier(py::handle value, const char* argument, AcceptedNames& accepted) {
+    PyObject* name = value.ptr();
+    if (PyUnicode_CheckExact(name) && accepted.contains(name)) {
+        return Value(borrowed(name));
+    }
+    Value checked = checked_ascii(value, argument, is_identifier, "a table or schema name must be a plain SQL name");
+    if (PyUnicode_CheckExact(name)) {
+        accepted.add(name);
+    }
+    return checked;
 }
 
 }  // namespace gateways::sql

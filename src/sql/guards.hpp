@@ -4,6 +4,7 @@
 #pragma once
 
 #include "module/python.hpp"
+#include "sql/accepted_names.hpp"
 #include "sql/value.hpp"
 
 namespace gateways::sql {
@@ -24,7 +25,8 @@ Value number_list(py::handle list, const char* argument);
 // The decimal digits of the interpreter's int() of the value: safe by construction.
 Value integer(py::handle value);
 
-// For a schema or table name: a plain SQL name.
-Value identifier(py::handle value, const char* argument);
+// For a schema or table name: a plain SQL name. An exact str that passed is remembered in
+// `accepted`, and passes again at once.
+Value identifier(py::handle value, const char* argument, AcceptedNames& accepted);
 
 }  // namespace gateways::sql

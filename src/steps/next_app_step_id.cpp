@@ -13,8 +13,8 @@ py::object next_app_step_id_(const Frame& frame) {
     const State& s = frame.names;
     py::handle self = frame.arg(0);
 
-    sql::Value schema = sql::identifier(getattr(self, s.schema), "schema");
-    sql::Value table = sql::identifier(getattr(self, s.table), "table");
+    sql::Value schema = sql::identifier(getattr(self, s.schema), "schema", s.accepted_names);
+    sql::Value table = sql::identifier(getattr(self, s.table), "table", s.accepted_names);
     py::object result = call_method(getattr(self, s.engine), s.execute, largest_step(schema, table));
     py::object largest = call_method(result, s.scalar);
 
