@@ -53,9 +53,10 @@ def load_schema(url, path=SCHEMA):
 
 
 class ThrowawayPostgres:
-    def __init__(self, dbname="gateways", schema=SCHEMA):
+    def __init__(self, dbname="gateways", schema=SCHEMA, settings=None):
         self.dbname = dbname
         self.schema = schema
+        self.settings = dict(settings or {})  # server settings beyond the defaults, such as preloads
         self.folder = None
         self.url = None
         self._as_user = []
@@ -75,6 +76,7 @@ class ThrowawayPostgres:
                       "-E", "UTF8", "--locale=C", "--no-sync")
             options = (f"-k {self.folder} -c listen_addresses='' -c fsync=off "
                        "-c synchronous_commit=off -c full_page_writes=off")
+            options += "".join(f" -c {name}={value}" for name, value in self.settings.items())
             self._bin_dir = bin_dir
             self._options = options
             self.start_server()
