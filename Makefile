@@ -11,7 +11,7 @@ SOURCES    := CMakeLists.txt pyproject.toml $(shell find src -type f 2>/dev/null
 CMAKE_DEFS := $(if $(CI),--config-settings=cmake.define.GATEWAYS_WERROR=ON)
 HOSTPATH   := PYTHONPATH=$(CURDIR)/host
 
-.PHONY: test demo bench stress asan build clean postgres
+.PHONY: test demo bench bench-scale stress asan build clean postgres
 
 test: build postgres
 	$(HOSTPATH) $(PY) -m pytest $(PYTEST_ARGS)
@@ -39,6 +39,13 @@ asan: $(DEPS_STAMP) postgres
 
 bench: build postgres
 	$(HOSTPATH) $(PY) -u benchmarks/bench.py $(BENCH_ARGS)
+
+# What each call costs at an installation's size: ORDERS=100k (default), 1M or 10M, and
+# CRMS=3 (default) or 30; SCALE_ARGS for the rest (--runs, --database-url, --setting).
+ORDERS ?= 100k
+CRMS   ?= 3
+bench-scale: build postgres
+	$(HOSTPATH) $(PY) -u benchmarks/scale.py --orders $(ORDERS) --crms $(CRMS) $(SCALE_ARGS)
 
 build: $(MOD_STAMP)
 

@@ -6,13 +6,11 @@
 2. End to end on the sample data set in a throwaway PostgreSQL: counter increments per
    second with 1 and 4 threads, and the latency of each read method, next to the same
    statements sent directly.
-3. The cap reports and the cascade report over 1,000,000 orders, with and without the
-   reference schema's indexes.
+The order reports at an installation's size are scale.py's (make bench-scale).
 
     python benchmarks/bench.py [--quick] [--database-url URL]
 """
 import argparse
-import datetime as dt
 import statistics
 import sys
 import threading
@@ -173,76 +171,9 @@ select a.crm_id, a.gateway_id, a.daily_cap,a.monthly_cap, processed from ui_5440
            """
 
 
-# -- 3. a million orders ------------------------------------------------------------------
-
-MILLION = """
-select setseed(0.42);
-truncate crm_global.orders, augmented_data.order_cycles, processing.processing_actions;
-insert into crm_global.orders (order_id, crm_id, gateway_id, order_total, time_stamp, decline_reason)
-select g, c, (case c when 1 then array[1,2,3,4,5] when 2 then array[11,12,13,14] else array[21,22,23] end)
-             [1 + (g / 7) % (case c when 1 then 5 when 2 then 4 else 3 end)],
-       round((20 + random() * 180)::numeric, 2),
-       localtimestamp - random() * interval '45 days',
-       case when random() < 0.12 then 'Do not honor' end
-from (select g, 1 + g % 3 as c from generate_series(1, {orders}) g) s;
--- every tenth order is a cascade child of the order before it, which had a dead-MID action
-insert into augmented_data.order_cycles (order_id, parent_id, crm_id, cycle, decline_reason, time_stamp)
-select order_id, order_id - 1, crm_id, 1, decline_reason, time_stamp from crm_global.orders where order_id % 10 = 0;
-insert into processing.processing_actions (order_id, crm_id, is_dead_mid_cascade, action, time_stamp)
-select parent_id, crm_id, true, 'dead mid cascade', time_stamp from augmented_data.order_cycles;
-"""
-
-INDEXES = {
-    "crm_global.orders_approved_crm_time": "create index orders_approved_crm_time on crm_global.orders "
-    "(crm_id, time_stamp) include (gateway_id, order_total) where decline_reason is null",
-    "augmented_data.order_cycles_approved_time": "create index order_cycles_approved_time on "
-    "augmented_data.order_cycles (crm_id, time_stamp) include (parent_id, order_id) where decline_reason is null",
-    "processing.processing_actions_dead_mid": "create index processing_actions_dead_mid on "
-    "processing.processing_actions (crm_id, order_id) where is_dead_mid_cascade",
-}
-
-
-def vacuum(db):
-    """Statistics and the visibility map, as a live database has them after autovacuum."""
-    with db.engine.connect().execution_options(isolation_level="AUTOCOMMIT") as connection:
-        connection.exec_driver_sql("vacuum analyze")
-
-
-def bench_million(db, quick):
-    orders = 100_000 if quick else 1_000_000
-    start = time.perf_counter()
-    with db.engine.begin() as connection:
-        connection.exec_driver_sql(MILLION.format(orders=orders))
-    vacuum(db)
-    print(f"\n({orders:,} orders generated in {time.perf_counter() - start:.1f} s)")
-    settings = gateways.GatewaySettings(db)
-    first = settings.get_first_dom()
-    cases = [("cap_report(1)  (all time)", lambda: settings.cap_report(1)),
-             ("cap_report(1, first_dom)", lambda: settings.cap_report(1, first)),
-             ("today_cap_report(1)", lambda: settings.today_cap_report(1)),
-             ("cap_limits(1)", lambda: settings.cap_limits(1)),
-             ("mtd_cascade_report(1)", lambda: settings.mtd_cascade_report(1))]
-    runs = 3 if quick else 7
-    with_indexes = [median_ms(call, runs) for _, call in cases]
-    with db.engine.begin() as connection:
-        for name in INDEXES:
-            connection.exec_driver_sql(f"drop index {name}")
-    vacuum(db)
-    try:
-        without = [median_ms(call, runs) for _, call in cases]
-    finally:
-        with db.engine.begin() as connection:
-            for statement in INDEXES.values():
-                connection.exec_driver_sql(statement)
-        vacuum(db)
-    table(f"3. Reports over {orders:,} orders (median of {runs}, milliseconds)",
-          ["method", "with indexes", "without", "speed-up"],
-          [(label, f"{w:.1f}", f"{wo:.1f}", f"{wo / w:.1f}x") for (label, _), w, wo in zip(cases, with_indexes, without)])
-
-
 def main(argv=None):
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    parser.add_argument("--quick", action="store_true", help="fewer runs and 100,000 orders")
+    parser.add_argument("--quick", action="store_true", help="fewer rounds and runs")
     parser.add_argument("--database-url", help="a scratch database to use; the benchmark replaces its tables")
     args = parser.parse_args(argv)
     print(f"gateways on Python {sys.version.split()[0]}, pandas {pd.__version__}")
@@ -255,7 +186,6 @@ def main(argv=None):
         try:
             sample_data.load(db.engine)
             bench_end_to_end(db, args.quick, own)
-            bench_million(db, args.quick)
         finally:
             db.dispose()
 

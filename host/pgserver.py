@@ -47,7 +47,10 @@ def load_schema(url, path=SCHEMA):
     engine = sqlalchemy.create_engine(url)
     try:
         with engine.begin() as connection:
-            connection.exec_driver_sql(Path(path).read_text())
+            # Straight to the driver's cursor, with no parameters, so that a % in the
+            # file's comments is text and not a placeholder.
+            with connection.connection.cursor() as cursor:
+                cursor.execute(Path(path).read_text())
     finally:
         engine.dispose()
 
