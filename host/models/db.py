@@ -2,7 +2,7 @@
 import os
 import re
 
-# SQLAlchemy 1.4 is pinned on purpose: its Engine.execute is the host contract.
+# The host contract is SQLAlchemy 1.4's Engine.execute; on 1.4 it warns that 2.0 removed it.
 os.environ.setdefault("SQLALCHEMY_SILENCE_UBER_WARNING", "1")
 
 import pandas as pd  # noqa: E402
@@ -23,10 +23,29 @@ class Database:
         engine_options.setdefault("pool_pre_ping", True)
         engine_options.setdefault("execution_options", {"no_parameters": True})
         self.url = url
-        self.engine = sqlalchemy.create_engine(url, **engine_options)
+        self.engine = with_execute(sqlalchemy.create_engine(url, **engine_options))
 
     def dispose(self):
         self.engine.dispose()
+
+
+class ExecutingEngine(sqlalchemy.engine.Engine):
+    """An engine with SQLAlchemy 1.4's ``execute(text)``, which 2.0 removed: the statement
+    runs in a transaction of its own, committed when it returns, and a query's rows are
+    read before the connection goes back to the pool."""
+
+    def execute(self, statement):
+        with self.begin() as connection:
+            result = connection.exec_driver_sql(statement)
+            return result.freeze()() if result.returns_rows else result
+
+
+def with_execute(engine):
+    """The engine, on SQLAlchemy 2 switched to the subclass that adds ``execute``; as it
+    is on 1.4. ``pandas.read_sql`` takes it either way."""
+    if not hasattr(engine, "execute"):
+        engine.__class__ = ExecutingEngine
+    return engine
 
 
 def identifier(name, what="identifier"):
