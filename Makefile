@@ -11,7 +11,7 @@ SOURCES    := CMakeLists.txt pyproject.toml $(shell find src -type f 2>/dev/null
 CMAKE_DEFS := $(if $(CI),--config-settings=cmake.define.GATEWAYS_WERROR=ON)
 HOSTPATH   := PYTHONPATH=$(CURDIR)/host
 
-.PHONY: test demo bench bench-scale stress asan build clean postgres
+.PHONY: test demo bench bench-scale matrix stress asan build clean postgres
 
 test: build postgres
 	$(HOSTPATH) $(PY) -m pytest $(PYTEST_ARGS)
@@ -46,6 +46,14 @@ ORDERS ?= 100k
 CRMS   ?= 3
 bench-scale: build postgres
 	$(HOSTPATH) $(PY) -u benchmarks/scale.py --orders $(ORDERS) --crms $(CRMS) $(SCALE_ARGS)
+
+# The tested matrix (noxfile.py): each entry's interpreter and pins, its own build folder,
+# the whole suite; then a table of every entry. NOX_ARGS picks entries: -s "suite(py313)".
+NOX_VENV := build/nox
+matrix:
+	@test -x $(NOX_VENV)/bin/python || "$$(tools/python310)" -m venv $(NOX_VENV)
+	$(NOX_VENV)/bin/python -m pip install -q --disable-pip-version-check -r requirements/matrix.txt
+	$(NOX_VENV)/bin/python -m nox $(NOX_ARGS); status=$$?; $(NOX_VENV)/bin/python -m nox -s table; exit $$status
 
 build: $(MOD_STAMP)
 

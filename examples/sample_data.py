@@ -8,7 +8,7 @@ several processors and card types. The same seed and day give the same rows.
 import datetime as dt
 import random
 
-from psycopg2.extras import execute_values
+import sqlalchemy
 
 CRMS = {
     1: [1, 2, 3, 4, 5],
@@ -106,15 +106,15 @@ COLUMNS = {
 
 
 def load(engine, tables=None):
-    """Insert the sample rows through the engine; returns the row count per table."""
+    """Insert the sample rows through the engine; returns the row count per table. The
+    rows go as one executemany per table, which SQLAlchemy sends in batches of many rows
+    with either driver."""
     tables = tables or generate()
-    connection = engine.raw_connection()
-    try:
-        with connection.cursor() as cursor:
-            for table, (columns, rows) in tables.items():
-                execute_values(cursor, f"insert into {table} ({', '.join(columns)}) values %s", rows, page_size=2000)
-            cursor.execute("analyze")
-        connection.commit()
-    finally:
-        connection.close()
+    with engine.begin() as connection:
+        for table, (columns, rows) in tables.items():
+            schema, name = table.split(".")
+            target = sqlalchemy.table(name, *map(sqlalchemy.column, columns), schema=schema)
+            if rows:
+                connection.execute(target.insert(), [dict(zip(columns, row)) for row in rows])
+        connection.exec_driver_sql("analyze")
     return {table: len(rows) for table, (columns, rows) in tables.items()}

@@ -8,6 +8,8 @@ stop (also at interpreter exit or on SIGTERM) stops the server and removes the f
 """
 import atexit
 import glob
+import importlib
+import importlib.util
 import os
 import re
 import shutil
@@ -20,6 +22,33 @@ from pathlib import Path
 SCHEMA = Path(__file__).with_name("schema.sql")
 URL_VARIABLE = "GATEWAYS_TEST_DATABASE_URL"
 SERVER_USER = "postgres"
+DRIVER_VARIABLE = "GATEWAYS_PG_DRIVER"
+
+
+def driver():
+    """The PostgreSQL driver to use: $GATEWAYS_PG_DRIVER, else psycopg2 where it is
+    installed, else psycopg (3). SQLAlchemy names its dialect after it."""
+    chosen = os.environ.get(DRIVER_VARIABLE)
+    if chosen:
+        return chosen
+    for name in ("psycopg2", "psycopg"):
+        if importlib.util.find_spec(name) is not None:
+            return name
+    raise ServerUnavailable("neither psycopg2 nor psycopg is installed")
+
+
+def sqlstate(error):
+    """The SQLSTATE of a database error, or None: the driver's own (psycopg2 names it
+    pgcode, psycopg sqlstate), found on the error, under SQLAlchemy's ``.orig`` or as the
+    ``__cause__`` of an error pandas raised in its place."""
+    seen = set()
+    while error is not None and id(error) not in seen:
+        seen.add(id(error))
+        code = getattr(error, "pgcode", None) or getattr(error, "sqlstate", None)
+        if code:
+            return code
+        error = getattr(error, "orig", None) or error.__cause__
+    return None
 
 
 class ServerUnavailable(RuntimeError):
@@ -84,7 +113,7 @@ class ThrowawayPostgres:
             self._options = options
             self.start_server()
             self._create_database()
-            self.url = f"postgresql+psycopg2://{SERVER_USER}@/{self.dbname}?host={self.folder}"
+            self.url = f"postgresql+{driver()}://{SERVER_USER}@/{self.dbname}?host={self.folder}"
             if self.schema is not None:
                 load_schema(self.url, self.schema)
         except BaseException:
@@ -148,8 +177,8 @@ class ThrowawayPostgres:
                                f"{result.stdout}{result.stderr}{tail}")
 
     def _create_database(self):
-        import psycopg2
-        connection = psycopg2.connect(host=str(self.folder), user=SERVER_USER, dbname="postgres")
+        connect = importlib.import_module(driver()).connect
+        connection = connect(host=str(self.folder), user=SERVER_USER, dbname="postgres")
         try:
             connection.autocommit = True
             with connection.cursor() as cursor:

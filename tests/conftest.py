@@ -96,3 +96,18 @@ def query(db, sql):
     """Rows of ``sql`` read on a connection of their own."""
     with db.engine.connect() as connection:
         return [tuple(row) for row in connection.exec_driver_sql(sql)]
+
+
+def raised_by_database(error):
+    """The SQLAlchemy error of a failed statement: ``error`` itself, or, where pandas 3
+    raised its own ``pandas.errors.DatabaseError("Execution failed on sql ...")`` for a
+    query it read, the error it names as its ``__cause__``; the module passes on either
+    unchanged. pandas 2 raises SQLAlchemy's error itself."""
+    import pandas
+    import sqlalchemy
+    if isinstance(error, pandas.errors.DatabaseError) and not isinstance(error, sqlalchemy.exc.DBAPIError):
+        assert int(pandas.__version__.split(".")[0]) >= 3, f"pandas {pandas.__version__} wrapped {error!r}"
+        assert str(error).startswith("Execution failed on sql")
+        error = error.__cause__
+    assert isinstance(error, sqlalchemy.exc.DBAPIError), error
+    return error

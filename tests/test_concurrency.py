@@ -7,6 +7,7 @@ import pytest
 from sqlalchemy import event
 
 import gateways
+import pgserver
 import summary
 from conftest import HOST, insert, query
 from frame_support import run_python, write_models
@@ -106,7 +107,7 @@ def test_hot_mid_and_step_loses_no_count(hot_row, server, scale):
     deadlocks = []
 
     def seen(context):
-        if getattr(context.original_exception, "pgcode", None) == "40P01":
+        if pgserver.sqlstate(context.original_exception) == "40P01":
             deadlocks.append(1)
 
     event.listen(hot_row.engine, "handle_error", seen)

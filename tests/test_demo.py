@@ -3,6 +3,7 @@ import sys
 
 
 from conftest import HOST, query
+import pgserver
 
 sys.path.insert(0, str(HOST.parent / "examples"))
 import demo  # noqa: E402
@@ -25,7 +26,7 @@ def test_read_only_walk_changes_nothing(db, database_url, capsys):
 
 
 def test_unreachable_database_is_one_line(capsys):
-    url = "postgresql+psycopg2://nobody:secret@/nowhere?host=/nonexistent-socket-dir"
+    url = f"postgresql+{pgserver.driver()}://nobody:secret@/nowhere?host=/nonexistent-socket-dir"
     assert demo.main(["--database-url", url, "--no-chart"]) == 1
     err = capsys.readouterr().err.strip()
     assert err.startswith("demo: error: cannot reach the database at") and "\n" not in err

@@ -13,6 +13,7 @@ import pytest
 from hypothesis import HealthCheck, given, settings, strategies as st
 
 import gateways
+import pgserver
 import summary
 from conftest import insert, query
 from watch import CANARY, checksums, create_canary, statements_sent
@@ -204,7 +205,7 @@ def database_error(error, expected):
     """Whether ``error`` is one the database raises reading the value for what it is: a
     data exception (SQLSTATE class 22), a type mismatch of values (42804), or for a name,
     an undefined table or column."""
-    code = getattr(getattr(error, "orig", None), "pgcode", None) or ""
+    code = pgserver.sqlstate(error) or ""
     return code.startswith(expected)
 
 

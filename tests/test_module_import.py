@@ -106,7 +106,9 @@ def mismatched_build():
     """The module built as if for Python 3.9: a real build, kept between runs."""
     sys.path.insert(0, str(REPO / "tools"))
     import build_variant
-    return build_variant.build(REPO / "build" / "version-mismatch", "-DGATEWAYS_COMPILED_PY_VERSION=3.9")
+    # one build folder per interpreter: CMake's cache names the interpreter it found
+    folder = REPO / "build" / f"version-mismatch-{sys.implementation.cache_tag}"
+    return build_variant.build(folder, "-DGATEWAYS_COMPILED_PY_VERSION=3.9")
 
 
 def test_version_mismatch_warns_once_and_imports(tmp_path, mismatched_build):

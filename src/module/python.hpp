@@ -42,8 +42,12 @@ inline void setattr(py::handle object, PyObject* name, py::handle value) {
 
 inline py::object getitem(py::handle object, py::handle key) { return owned(PyObject_GetItem(object.ptr(), key.ptr())); }
 
+// `object[key] = value`, with the references a Python statement holds: its evaluation
+// stack keeps one to the target while the item is set. pandas counts them to tell an
+// assignment to a named frame from one to a temporary (its chained-assignment warning).
 inline void setitem(py::handle object, py::handle key, py::handle value) {
-    check(PyObject_SetItem(object.ptr(), key.ptr(), value.ptr()));
+    py::object held = py::reinterpret_borrow<py::object>(object);
+    check(PyObject_SetItem(held.ptr(), key.ptr(), value.ptr()));
 }
 
 inline Py_ssize_t size(py::handle object) {

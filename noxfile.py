@@ -1,0 +1,84 @@
+"""The tested matrix: the host's stack and today's, each built and tested on its own.
+
+    make matrix              # every entry, then a table of them
+    python -m nox -s "suite(host)"
+
+Each entry gets a venv of its interpreter with the pins of its requirements file, builds
+the module into that interpreter's own build folder (build/<wheel tag>) and runs the
+whole suite against its own throwaway PostgreSQL.
+"""
+import glob
+import json
+import os
+import re
+from pathlib import Path
+
+import nox
+
+ROOT = Path(__file__).resolve().parent
+RESULTS = ROOT / "build" / "matrix"
+nox.options.sessions = ["suite"]
+nox.options.reuse_existing_virtualenvs = True
+
+# (name, interpreter, runtime pins, test pins)
+ENTRIES = [
+    ("host", "3.10", "requirements/runtime.txt", "requirements/dev.txt"),
+    ("py312", "3.12", "requirements/stack-py312.txt", "requirements/test.txt"),
+    ("py313", "3.13", "requirements/stack-py313.txt", "requirements/test.txt"),
+]
+
+
+def interpreter(version):
+    """pyenv's newest CPython of that version, else whatever nox finds by the name."""
+    root = os.environ.get("PYENV_ROOT", os.path.expanduser("~/.pyenv"))
+    found = sorted(glob.glob(f"{root}/versions/{version}.*/bin/python{version}"),
+                   key=lambda path: [int(part) for part in re.findall(r"\d+", path)])
+    return found[-1] if found else version
+
+
+@nox.session(venv_backend="venv")
+@nox.parametrize("python,entry", [nox.param(interpreter(version), name, id=name) for name, version, *_ in ENTRIES])
+def suite(session, entry):
+    _, _, runtime, test = next(e for e in ENTRIES if e[0] == entry)
+    session.install("-r", runtime, "-r", test, "-r", "requirements/build.txt")
+    session.install("--no-build-isolation", "--no-deps", "--force-reinstall", ".")
+    RESULTS.mkdir(parents=True, exist_ok=True)
+    (RESULTS / f"{entry}.json").write_text(session.run("python", "-c", VERSIONS, silent=True).strip())
+    session.run("python", "-m", "pytest", "-q", "-p", "no:cacheprovider", f"--junitxml={RESULTS / entry}.xml",
+                *session.posargs, env={"PYTHONPATH": str(ROOT / "host")})
+
+
+@nox.session(python=False)
+def table(session):
+    """Every entry's versions and counts, from the last run of each."""
+    import xml.etree.ElementTree as ET
+    header = ["entry", "Python", "pandas", "numpy", "SQLAlchemy", "driver", "passed", "failed", "skipped"]
+    rows = []
+    for name, *_ in ENTRIES:
+        try:
+            versions = json.loads((RESULTS / f"{name}.json").read_text())
+            suite = ET.parse(RESULTS / f"{name}.xml").getroot().find("testsuite")
+        except (OSError, ValueError):
+            rows.append([name, "not run", "", "", "", "", "", "", ""])
+            continue
+        tests, failed = int(suite.get("tests")), int(suite.get("failures")) + int(suite.get("errors"))
+        skipped = int(suite.get("skipped"))
+        driver = (f"psycopg2 {versions['psycopg2-binary']}" if versions.get("psycopg2-binary")
+                  else f"psycopg {versions.get('psycopg')}")
+        rows.append([name, versions["python"], versions["pandas"], versions["numpy"], versions["SQLAlchemy"], driver,
+                     str(tests - failed - skipped), str(failed), str(skipped)])
+    widths = [max(len(row[i]) for row in [header, *rows]) for i in range(len(header))]
+    for row in [header, ["-" * w for w in widths], *rows]:
+        print("  ".join(cell.ljust(width) for cell, width in zip(row, widths)))
+
+
+VERSIONS = """
+import json, platform, importlib.metadata as m
+def version(name):
+    try:
+        return m.version(name)
+    except m.PackageNotFoundError:
+        return None
+names = ["pandas", "numpy", "SQLAlchemy", "psycopg2-binary", "psycopg"]
+print(json.dumps({"python": platform.python_version(), **{n: version(n) for n in names}}))
+"""
