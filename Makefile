@@ -11,7 +11,7 @@ SOURCES    := CMakeLists.txt pyproject.toml $(shell find src -type f 2>/dev/null
 CMAKE_DEFS := $(if $(CI),--config-settings=cmake.define.GATEWAYS_WERROR=ON)
 HOSTPATH   := PYTHONPATH=$(CURDIR)/host
 
-.PHONY: test demo bench bench-scale matrix stress asan build clean postgres
+.PHONY: test demo bench bench-scale matrix wheel stress asan build clean postgres
 
 test: build postgres
 	$(HOSTPATH) $(PY) -m pytest $(PYTEST_ARGS)
@@ -54,6 +54,19 @@ matrix:
 	@test -x $(NOX_VENV)/bin/python || "$$(tools/python310)" -m venv $(NOX_VENV)
 	$(NOX_VENV)/bin/python -m pip install -q --disable-pip-version-check -r requirements/matrix.txt
 	$(NOX_VENV)/bin/python -m nox $(NOX_ARGS); status=$$?; $(NOX_VENV)/bin/python -m nox -s table; exit $$status
+
+# Wheels for CPython 3.10 to 3.13 repaired to manylinux, and an sdist, into dist/; then
+# each wheel installed into a fresh venv and the suite run against it (noxfile.py).
+WHEEL_VENV := build/wheel-tools
+wheel:
+	@command -v patchelf >/dev/null || { test "$$(id -u)" = 0 && apt-get install -y -q patchelf >/dev/null; } \
+	  || { echo "auditwheel needs patchelf: apt-get install patchelf" >&2; exit 1; }
+	@test -x $(WHEEL_VENV)/bin/python || "$$(tools/python310)" -m venv $(WHEEL_VENV)
+	$(WHEEL_VENV)/bin/python -m pip install -q --disable-pip-version-check -r requirements/wheel.txt
+	$(WHEEL_VENV)/bin/python tools/build_wheels.py $(WHEEL_ARGS)
+	@test -x $(NOX_VENV)/bin/python || "$$(tools/python310)" -m venv $(NOX_VENV)
+	$(NOX_VENV)/bin/python -m pip install -q --disable-pip-version-check -r requirements/matrix.txt
+	$(NOX_VENV)/bin/python -m nox -s installed_wheel
 
 build: $(MOD_STAMP)
 

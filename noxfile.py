@@ -48,6 +48,23 @@ def suite(session, entry):
                 *session.posargs, env={"PYTHONPATH": str(ROOT / "host")})
 
 
+@nox.session(venv_backend="venv")
+@nox.parametrize("python,entry", [nox.param(interpreter(version), name, id=name) for name, version, *_ in ENTRIES])
+def installed_wheel(session, entry):
+    """A wheel of dist/ in a fresh venv with the entry's runtime pins and the test pins
+    only: the suite and the stubs' mypy check run against the installed module; the
+    tests that build variants of the module skip, as there is no toolchain."""
+    _, version, runtime, _ = next(e for e in ENTRIES if e[0] == entry)
+    tag = "cp" + version.replace(".", "")
+    wheels = sorted(ROOT.glob(f"dist/gateways-*-{tag}-{tag}-manylinux*.whl"))
+    if not wheels:
+        session.error(f"no {tag} manylinux wheel in dist/: run make wheel")
+    session.install("-r", runtime, "-r", "requirements/test.txt")
+    session.install("--no-deps", "--force-reinstall", str(wheels[-1]))
+    session.run("python", "-m", "pytest", "-q", "-p", "no:cacheprovider", *session.posargs,
+                env={"PYTHONPATH": str(ROOT / "host")})
+
+
 @nox.session(python=False)
 def table(session):
     """Every entry's versions and counts, from the last run of each."""

@@ -18,9 +18,39 @@ def stubtest(stub_dir):
                            str(STUBS / "mypy.ini")], env=env, capture_output=True, text=True, cwd=stub_dir)
 
 
-def test_stub_installed_beside_the_module():
-    installed = Path(gateways.__file__).with_name("gateways.pyi")
+def test_stub_package_installed_beside_the_module():
+    installed = Path(gateways.__file__).with_name("gateways-stubs") / "__init__.pyi"
     assert installed.read_text() == (STUBS / "gateways.pyi").read_text()
+
+
+def mypy(source, tmp_path):
+    """mypy on a caller, with nothing but the installed packages and the host's models."""
+    caller = tmp_path / "caller.py"
+    caller.write_text(source)
+    env = dict(os.environ, MYPYPATH=str(HOST))
+    # pandas and SQLAlchemy 1.4 are untyped; a missing gateways stub is import-not-found
+    return subprocess.run([sys.executable, "-m", "mypy", "--no-incremental", "--disable-error-code=import-untyped",
+                           str(caller)], env=env, capture_output=True, text=True, cwd=tmp_path)
+
+
+TYPED_CALLER = """
+import datetime
+import gateways
+from models.db import Database
+
+def month(db: Database) -> datetime.date:
+    settings = gateways.GatewaySettings(db)
+    settings.disable(1, [3, "4"])
+    return settings.get_first_dom()
+"""
+
+
+def test_mypy_finds_the_installed_stubs(tmp_path):
+    result = mypy(TYPED_CALLER, tmp_path)
+    assert result.returncode == 0, result.stdout + result.stderr
+    wrong = mypy(TYPED_CALLER.replace("return settings.get_first_dom()", "return settings.get_first_dom() + 1"),
+                 tmp_path)
+    assert wrong.returncode != 0 and "Unsupported operand types" in wrong.stdout, wrong.stdout
 
 
 def test_stubs_match_the_module():
