@@ -5,13 +5,14 @@ VENV       := .venv
 PY         := $(VENV)/bin/python
 DEPS_STAMP := $(VENV)/.deps-installed
 MOD_STAMP  := $(VENV)/.module-installed
+LINT_STAMP := $(VENV)/.lint-installed
 DEMO_STAMP := $(VENV)/.demo-installed
 SOURCES    := CMakeLists.txt pyproject.toml $(shell find src -type f 2>/dev/null)
 # CI builds with warnings as errors.
 CMAKE_DEFS := $(if $(CI),--config-settings=cmake.define.GATEWAYS_WERROR=ON)
 HOSTPATH   := PYTHONPATH=$(CURDIR)/host
 
-.PHONY: test demo bench bench-scale matrix wheel stress asan build clean postgres
+.PHONY: test demo bench bench-scale matrix wheel style lint stress asan build clean postgres
 
 test: build postgres
 	$(HOSTPATH) $(PY) -m pytest $(PYTEST_ARGS)
@@ -67,6 +68,29 @@ wheel:
 	@test -x $(NOX_VENV)/bin/python || "$$(tools/python310)" -m venv $(NOX_VENV)
 	$(NOX_VENV)/bin/python -m pip install -q --disable-pip-version-check -r requirements/matrix.txt
 	$(NOX_VENV)/bin/python -m nox -s installed_wheel
+
+# What CI checks before the tests: ruff (lint and format), mypy over the host layer, the
+# examples and the benchmarks, and clang-format over the C++ (.clang-format).
+style: $(LINT_STAMP)
+	$(VENV)/bin/ruff check .
+	$(VENV)/bin/ruff format --check .
+	MYPYPATH=host:benchmarks:examples $(PY) -m mypy host examples benchmarks
+	@tools/ensure-debian-package clang-format
+	git ls-files 'src/*.cpp' 'src/*.hpp' | xargs clang-format --dry-run -Werror
+
+# style, then clang-tidy (.clang-tidy) over every translation unit, from a build folder
+# configured only for its compile commands (no LTO, whose flags clang does not know).
+LINT_DIR := build/lint
+lint: style
+	@tools/ensure-debian-package clang-tidy
+	$(VENV)/bin/cmake -S . -B $(LINT_DIR) -G Ninja -DCMAKE_MAKE_PROGRAM=$(CURDIR)/$(VENV)/bin/ninja \
+	  -DPython_EXECUTABLE=$(CURDIR)/$(PY) -Dpybind11_DIR="$$($(PY) -m pybind11 --cmakedir)" \
+	  -DGATEWAYS_LTO=OFF -DCMAKE_EXPORT_COMPILE_COMMANDS=ON >/dev/null
+	git ls-files 'src/*.cpp' | xargs -P 2 -n 4 clang-tidy -p $(LINT_DIR) --quiet
+
+$(LINT_STAMP): $(DEPS_STAMP) requirements/lint.txt
+	$(PY) -m pip install -q --disable-pip-version-check -r requirements/lint.txt
+	@touch $@
 
 build: $(MOD_STAMP)
 

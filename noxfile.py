@@ -7,6 +7,7 @@ Each entry gets a venv of its interpreter with the pins of its requirements file
 the module into that interpreter's own build folder (build/<wheel tag>) and runs the
 whole suite against its own throwaway PostgreSQL.
 """
+
 import glob
 import json
 import os
@@ -31,8 +32,10 @@ ENTRIES = [
 def interpreter(version):
     """pyenv's newest CPython of that version, else whatever nox finds by the name."""
     root = os.environ.get("PYENV_ROOT", os.path.expanduser("~/.pyenv"))
-    found = sorted(glob.glob(f"{root}/versions/{version}.*/bin/python{version}"),
-                   key=lambda path: [int(part) for part in re.findall(r"\d+", path)])
+    found = sorted(
+        glob.glob(f"{root}/versions/{version}.*/bin/python{version}"),
+        key=lambda path: [int(part) for part in re.findall(r"\d+", path)],
+    )
     return found[-1] if found else version
 
 
@@ -44,8 +47,17 @@ def suite(session, entry):
     session.install("--no-build-isolation", "--no-deps", "--force-reinstall", ".")
     RESULTS.mkdir(parents=True, exist_ok=True)
     (RESULTS / f"{entry}.json").write_text(session.run("python", "-c", VERSIONS, silent=True).strip())
-    session.run("python", "-m", "pytest", "-q", "-p", "no:cacheprovider", f"--junitxml={RESULTS / entry}.xml",
-                *session.posargs, env={"PYTHONPATH": str(ROOT / "host")})
+    session.run(
+        "python",
+        "-m",
+        "pytest",
+        "-q",
+        "-p",
+        "no:cacheprovider",
+        f"--junitxml={RESULTS / entry}.xml",
+        *session.posargs,
+        env={"PYTHONPATH": str(ROOT / "host")},
+    )
 
 
 @nox.session(venv_backend="venv")
@@ -61,14 +73,23 @@ def installed_wheel(session, entry):
         session.error(f"no {tag} manylinux wheel in dist/: run make wheel")
     session.install("-r", runtime, "-r", "requirements/test.txt")
     session.install("--no-deps", "--force-reinstall", str(wheels[-1]))
-    session.run("python", "-m", "pytest", "-q", "-p", "no:cacheprovider", *session.posargs,
-                env={"PYTHONPATH": str(ROOT / "host")})
+    session.run(
+        "python",
+        "-m",
+        "pytest",
+        "-q",
+        "-p",
+        "no:cacheprovider",
+        *session.posargs,
+        env={"PYTHONPATH": str(ROOT / "host")},
+    )
 
 
 @nox.session(python=False)
 def table(session):
     """Every entry's versions and counts, from the last run of each."""
     import xml.etree.ElementTree as ET
+
     header = ["entry", "Python", "pandas", "numpy", "SQLAlchemy", "driver", "passed", "failed", "skipped"]
     rows = []
     for name, *_ in ENTRIES:
@@ -80,10 +101,24 @@ def table(session):
             continue
         tests, failed = int(suite.get("tests")), int(suite.get("failures")) + int(suite.get("errors"))
         skipped = int(suite.get("skipped"))
-        driver = (f"psycopg2 {versions['psycopg2-binary']}" if versions.get("psycopg2-binary")
-                  else f"psycopg {versions.get('psycopg')}")
-        rows.append([name, versions["python"], versions["pandas"], versions["numpy"], versions["SQLAlchemy"], driver,
-                     str(tests - failed - skipped), str(failed), str(skipped)])
+        driver = (
+            f"psycopg2 {versions['psycopg2-binary']}"
+            if versions.get("psycopg2-binary")
+            else f"psycopg {versions.get('psycopg')}"
+        )
+        rows.append(
+            [
+                name,
+                versions["python"],
+                versions["pandas"],
+                versions["numpy"],
+                versions["SQLAlchemy"],
+                driver,
+                str(tests - failed - skipped),
+                str(failed),
+                str(skipped),
+            ]
+        )
     widths = [max(len(row[i]) for row in [header, *rows]) for i in range(len(header))]
     for row in [header, ["-" * w for w in widths], *rows]:
         print("  ".join(cell.ljust(width) for cell, width in zip(row, widths)))

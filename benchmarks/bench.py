@@ -10,6 +10,7 @@ The order reports at an installation's size are scale.py's (make bench-scale).
 
     python benchmarks/bench.py [--quick] [--database-url URL]
 """
+
 import argparse
 import statistics
 import sys
@@ -20,13 +21,13 @@ from pathlib import Path
 ROOT = Path(__file__).resolve().parent.parent
 sys.path[:0] = [str(ROOT / "host"), str(ROOT / "examples"), str(ROOT / "benchmarks")]
 
-from models.db import Database  # noqa: E402
-import pandas as pd  # noqa: E402
+import call_cost
+import pandas as pd
+import sample_data
 
-import call_cost  # noqa: E402
-import gateways  # noqa: E402
-import pgserver  # noqa: E402
-import sample_data  # noqa: E402
+import gateways
+import pgserver
+from models.db import Database
 
 
 def table(title, header, rows):
@@ -42,8 +43,12 @@ def table(title, header, rows):
 # -- 1. the call's cost against plain Python ---------------------------------------------
 
 # The end-to-end rows of table 2b, named by method, and the call case whose own cost they use.
-OWN_COST_CASE = {"cap_report": "cap_report(crm, date)", "get_gateway_cap_model": "CapReport.get_gateway_cap_model",
-                 "get_alert_level": "CapReport.get_alert_level", "gateway_corp_list": "gateway_corp_list(crm)"}
+OWN_COST_CASE = {
+    "cap_report": "cap_report(crm, date)",
+    "get_gateway_cap_model": "CapReport.get_gateway_cap_model",
+    "get_alert_level": "CapReport.get_alert_level",
+    "gateway_corp_list": "gateway_corp_list(crm)",
+}
 
 
 def bench_call_cost(quick):
@@ -52,11 +57,15 @@ def bench_call_cost(quick):
     rows = call_cost.measure(20 if quick else 100)
     call_cost.report(rows)
     own = {name: module - direct for name, _python, module, direct in rows}
-    return {name: own[OWN_COST_CASE.get(name, name)] for name in own.keys() | OWN_COST_CASE.keys()
-            if OWN_COST_CASE.get(name, name) in own}
+    return {
+        name: own[OWN_COST_CASE.get(name, name)]
+        for name in own.keys() | OWN_COST_CASE.keys()
+        if OWN_COST_CASE.get(name, name) in own
+    }
 
 
 # -- 2. end to end ------------------------------------------------------------------------
+
 
 def interleaved_rates(module_call, direct_call, threads, pairs):
     """Increments per second of each: every thread alternates a module call and a direct
@@ -90,10 +99,12 @@ def interleaved_rates(module_call, direct_call, threads, pairs):
 def paired_ms(module_call, direct_call, runs):
     """Median latencies of the two, each module call paired with a direct one, in turns."""
     module_call(), direct_call()
-    module, direct = [], []
+    module: list[float] = []
+    direct: list[float] = []
     for run in range(runs):
-        for name, function in ((("m", module_call), ("d", direct_call)) if run % 2 == 0
-                               else (("d", direct_call), ("m", module_call))):
+        for name, function in (
+            (("m", module_call), ("d", direct_call)) if run % 2 == 0 else (("d", direct_call), ("m", module_call))
+        ):
             start = time.perf_counter()
             function()
             (module if name == "m" else direct).append(time.perf_counter() - start)
@@ -114,26 +125,49 @@ def bench_end_to_end(db, quick, own):
     cap = gateways.CapReport(db)
     statement = "update processing.cap set used_dtc = used_dtc+1  where mid_id =501 and step = 1"
     pairs = 300 if quick else 2000
-    rows = []
+    rows: list[tuple[str, ...]] = []
     for threads in (1, 4):
-        m, d = interleaved_rates(lambda: cap.increment_transaction_counts(501, "nmi", 1),
-                                 lambda: db.engine.execute(statement), threads, pairs // threads)
+        m, d = interleaved_rates(
+            lambda: cap.increment_transaction_counts(501, "nmi", 1),
+            lambda: db.engine.execute(statement),
+            threads,
+            pairs // threads,
+        )
         rows.append((f"{threads} thread{'s' if threads > 1 else ''}", f"{m:,.0f}", f"{d:,.0f}", f"{(d - m) / d:+.1%}"))
-    table(f"2a. increment_transaction_counts end to end (increments per second; {pairs} module calls "
-          "alternating with as many direct ones)", ["threads", "module", "direct", "module slower by"], rows)
+    table(
+        f"2a. increment_transaction_counts end to end (increments per second; {pairs} module calls "
+        "alternating with as many direct ones)",
+        ["threads", "module", "direct", "module slower by"],
+        rows,
+    )
 
     settings, names, steps = gateways.GatewaySettings(db), gateways.GatewayNames(db), gateways.GatewaySteps(db)
     first = settings.get_first_dom()
     cap_report_sql = cap_report_text(1, first)
-    model_sql = ("select b.gateway_id, b.crm_id, a.* from processing.cap a inner join ui_54407332_clients.steps b "
-                 "on b.mid_id = a.mid_id and b.crm_id = '1' and b.step = a.step")
+    model_sql = (
+        "select b.gateway_id, b.crm_id, a.* from processing.cap a inner join ui_54407332_clients.steps b "
+        "on b.mid_id = a.mid_id and b.crm_id = '1' and b.step = a.step"
+    )
     runs = 30 if quick else 500
     cases = [
-        ("cap_report", "(1, first_dom)", lambda: settings.cap_report(1, first),
-         lambda: pd.read_sql(cap_report_sql, db.engine).fillna(0)),
-        ("get_gateway_cap_model", "(1)", lambda: cap.get_gateway_cap_model(1), lambda: pd.read_sql(model_sql, db.engine)),
-        ("next_app_step_id", "()", steps.next_app_step_id,
-         lambda: db.engine.execute("Select max(app_step_id)::int from ui_54407332_clients.steps").scalar() + 1),
+        (
+            "cap_report",
+            "(1, first_dom)",
+            lambda: settings.cap_report(1, first),
+            lambda: pd.read_sql(cap_report_sql, db.engine).fillna(0),
+        ),
+        (
+            "get_gateway_cap_model",
+            "(1)",
+            lambda: cap.get_gateway_cap_model(1),
+            lambda: pd.read_sql(model_sql, db.engine),
+        ),
+        (
+            "next_app_step_id",
+            "()",
+            steps.next_app_step_id,
+            lambda: db.engine.execute("Select max(app_step_id)::int from ui_54407332_clients.steps").scalar() + 1,
+        ),
         ("mtd_cap_report", "(1)", lambda: settings.mtd_cap_report(1), None),
         ("today_cap_report", "(1)", lambda: settings.today_cap_report(1), None),
         ("cap_limits", "(1)", lambda: settings.cap_limits(1), None),
@@ -153,10 +187,21 @@ def bench_end_to_end(db, quick, own):
         else:
             module, direct = paired_ms(module_call, direct_call, runs)
         share = own[name] / 1e3 / module
-        rows.append((name + arguments, f"{module:.2f}", f"{direct:.2f}" if direct else "",
-                     f"{(module - direct) / direct:+.1%}" if direct else "", f"{own[name]:.1f}", f"{share:.2%}"))
-    table(f"2b. Read latency end to end on the sample data set (median of {runs}, milliseconds; "
-          "own cost from table 1)", ["method", "module", "direct", "measured", "own cost µs", "share"], rows)
+        rows.append(
+            (
+                name + arguments,
+                f"{module:.2f}",
+                f"{direct:.2f}" if direct else "",
+                f"{(module - direct) / direct:+.1%}" if direct else "",
+                f"{own[name]:.1f}",
+                f"{share:.2%}",
+            )
+        )
+    table(
+        f"2b. Read latency end to end on the sample data set (median of {runs}, milliseconds; own cost from table 1)",
+        ["method", "module", "direct", "measured", "own cost µs", "share"],
+        rows,
+    )
 
 
 def cap_report_text(crm_id, s_date):

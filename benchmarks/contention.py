@@ -10,6 +10,7 @@ the calls that returned.
     python benchmarks/contention.py [--seconds S] [--threads 1,4,8] [--fillfactor F]
                                     [--database-url URL]
 """
+
 import argparse
 import random
 import sys
@@ -20,9 +21,9 @@ from pathlib import Path
 ROOT = Path(__file__).resolve().parent.parent
 sys.path[:0] = [str(ROOT / "host")]
 
-import gateways  # noqa: E402
-import pgserver  # noqa: E402
-from models.db import Database  # noqa: E402
+import gateways
+import pgserver
+from models.db import Database
 
 HOT_MID, HOT_STEP = 1, 1
 MIDS = 4000
@@ -49,10 +50,13 @@ def fill_cap_table(db, fillfactor):
     if fillfactor is not None:
         run_sql(db, f"alter table processing.cap set (fillfactor = {int(fillfactor)})")
     run_sql(db, "alter table processing.cap set (autovacuum_enabled = false)")
-    run_sql(db, f"""
+    run_sql(
+        db,
+        f"""
         insert into processing.cap (mid_id, step, processor, dtc_cap)
         select m, 1, p, 1000 from generate_series(1, {MIDS}) m, unnest(array{PROCESSORS}) with ordinality u(p, i)
-        where i <= 2 + m % 2""")
+        where i <= 2 + m % 2""",
+    )
     run_sql(db, "vacuum analyze processing.cap")
     for _ in range(3):
         run_sql(db, "update processing.cap set used_dtc = used_dtc + 0")
@@ -63,8 +67,9 @@ def deadlocks(db):
 
 
 def hot_counters(db):
-    return run_sql(db, f"select coalesce(sum(used_dtc), 0) from processing.cap "
-                       f"where mid_id = {HOT_MID} and step = {HOT_STEP}")[0][0]
+    return run_sql(
+        db, f"select coalesce(sum(used_dtc), 0) from processing.cap where mid_id = {HOT_MID} and step = {HOT_STEP}"
+    )[0][0]
 
 
 def rows_of_hot(db):
@@ -118,8 +123,10 @@ def main(argv=None):
     parser.add_argument("--seconds", type=float, default=20.0, help="per thread count (default 20)")
     parser.add_argument("--threads", default="1,4,8", help="thread counts (default 1,4,8)")
     parser.add_argument("--fillfactor", type=int, help="set on the cap table first (default: the schema's)")
-    parser.add_argument("--deadlock-timeout", help="the server's deadlock_timeout for these sessions, e.g. 50ms "
-                                                   "(needs a superuser; default: the server's)")
+    parser.add_argument(
+        "--deadlock-timeout",
+        help="the server's deadlock_timeout for these sessions, e.g. 50ms (needs a superuser; default: the server's)",
+    )
     parser.add_argument("--database-url", help="a scratch database; its cap table is replaced")
     args = parser.parse_args(argv)
 
@@ -129,11 +136,16 @@ def main(argv=None):
         db = hot_row_database(url, args.deadlock_timeout)
         try:
             fill_cap_table(db, args.fillfactor)
-            fillfactor = run_sql(db, "select coalesce(array_to_string(reloptions, ','), 'defaults') "
-                                     "from pg_class where oid = 'processing.cap'::regclass")[0][0]
-            print(f"cap table: {run_sql(db, 'select count(*) from processing.cap')[0][0]:,} rows, "
-                  f"{rows_of_hot(db)} rows on the hot MID and step, options {fillfactor}; "
-                  f"{args.seconds:g} s per thread count, 2 more threads counting on other MIDs")
+            fillfactor = run_sql(
+                db,
+                "select coalesce(array_to_string(reloptions, ','), 'defaults') "
+                "from pg_class where oid = 'processing.cap'::regclass",
+            )[0][0]
+            print(
+                f"cap table: {run_sql(db, 'select count(*) from processing.cap')[0][0]:,} rows, "
+                f"{rows_of_hot(db)} rows on the hot MID and step, options {fillfactor}; "
+                f"{args.seconds:g} s per thread count, 2 more threads counting on other MIDs"
+            )
             print(f"{'threads':>7}  {'increments/s':>12}  {'deadlocks':>9}  {'raised':>6}  counters = calls")
             for threads in (int(t) for t in args.threads.split(",")):
                 rate, found, raised, exact = contend(db, threads, args.seconds)

@@ -11,6 +11,7 @@ of the order tables dropped. Their plans (EXPLAIN ANALYZE BUFFERS, both ways) go
     python benchmarks/scale.py [--orders 100k|1M|10M] [--crms 3|30] [--runs N]
                                [--database-url URL] [--setting name=value ...]
 """
+
 import argparse
 import contextlib
 import statistics
@@ -22,12 +23,12 @@ from pathlib import Path
 ROOT = Path(__file__).resolve().parent.parent
 sys.path[:0] = [str(ROOT / "host"), str(ROOT / "benchmarks")]
 
-import sqlalchemy  # noqa: E402
-from models.db import Database  # noqa: E402
+import sqlalchemy
+import synthetic
 
-import gateways  # noqa: E402
-import pgserver  # noqa: E402
-import synthetic  # noqa: E402
+import gateways
+import pgserver
+from models.db import Database
 
 # The host contract is SQLAlchemy 1.4's Engine.execute, which 1.4 marks as removed in 2.0.
 warnings.filterwarnings("ignore", category=getattr(sqlalchemy.exc, "RemovedIn20Warning", Warning))
@@ -66,6 +67,7 @@ def cases(db, crms):
 
 
 # -- measuring --------------------------------------------------------------------------
+
 
 @contextlib.contextmanager
 def statements_of(engine):
@@ -109,9 +111,11 @@ class Statistics:
         """The execution time of the statements since the reset, less this class's own."""
         if not self.available:
             return None
-        [(total,)] = self.run("select coalesce(sum(total_exec_time), 0) from pg_stat_statements "
-                              "where dbid = (select oid from pg_database where datname = current_database()) "
-                              "and query !~* 'pg_stat_statements'")
+        [(total,)] = self.run(
+            "select coalesce(sum(total_exec_time), 0) from pg_stat_statements "
+            "where dbid = (select oid from pg_database where datname = current_database()) "
+            "and query !~* 'pg_stat_statements'"
+        )
         return float(total)
 
 
@@ -175,6 +179,7 @@ def measure(db, crms, runs, plans=None, without_indexes=True):
 
 # -- report -----------------------------------------------------------------------------
 
+
 def table(title, header, rows):
     widths = [max(len(str(cell)) for cell in column) for column in zip(header, *rows)]
     print(f"\n{title}")
@@ -190,9 +195,12 @@ def report(measured, orders, crms, runs):
         return "" if value is None else f"{value:.1f}"
 
     rows = [(label, ms(total), ms(database), ms(without)) for label, total, database, without in measured]
-    table(f"{orders:,} orders, {crms} CRMs of {synthetic.GATEWAYS} gateways, {synthetic.CAP_ROWS:,} rows per cap "
-          f"table (median of {runs} calls end to end, ms; database: mean execution time from pg_stat_statements)",
-          ["call", "ms", "database ms", "without the reference indexes"], rows)
+    table(
+        f"{orders:,} orders, {crms} CRMs of {synthetic.GATEWAYS} gateways, {synthetic.CAP_ROWS:,} rows per cap "
+        f"table (median of {runs} calls end to end, ms; database: mean execution time from pg_stat_statements)",
+        ["call", "ms", "database ms", "without the reference indexes"],
+        rows,
+    )
 
 
 def sizes(db):
@@ -201,7 +209,8 @@ def sizes(db):
             "select c.relname, pg_size_pretty(pg_relation_size(c.oid)) from pg_class c "
             "join pg_namespace n on n.oid = c.relnamespace where n.nspname in ('crm_global', "
             "'augmented_data', 'processing') and c.relkind in ('r', 'i') order by pg_relation_size(c.oid) desc "
-            "limit 12").fetchall()
+            "limit 12"
+        ).fetchall()
 
 
 def run(url, orders, crms, runs, plans_path):
@@ -211,8 +220,10 @@ def run(url, orders, crms, runs, plans_path):
         synthetic.load(db.engine, orders, crms)
         loaded = time.perf_counter() - start
         vacuum_analyze(db)
-        print(f"{orders:,} orders loaded in {loaded:.0f} s, vacuumed and analysed in "
-              f"{time.perf_counter() - start - loaded:.0f} s")
+        print(
+            f"{orders:,} orders loaded in {loaded:.0f} s, vacuumed and analysed in "
+            f"{time.perf_counter() - start - loaded:.0f} s"
+        )
         plans_path.parent.mkdir(parents=True, exist_ok=True)
         with plans_path.open("w") as plans:
             measured = measure(db, crms, runs, plans)
@@ -229,8 +240,13 @@ def main(argv=None):
     parser.add_argument("--crms", type=int, default=3, help="CRMs of 50 gateways (default 3)")
     parser.add_argument("--runs", type=int, help="timed calls per method (default 7; 5 from 5M orders)")
     parser.add_argument("--database-url", help="a scratch database to use; its tables are replaced")
-    parser.add_argument("--setting", action="append", default=[], metavar="NAME=VALUE",
-                        help="a server setting for the throwaway server, such as work_mem=16MB")
+    parser.add_argument(
+        "--setting",
+        action="append",
+        default=[],
+        metavar="NAME=VALUE",
+        help="a server setting for the throwaway server, such as work_mem=16MB",
+    )
     parser.add_argument("--plans", type=Path, help="where the plans go (default build/scale/plans-<size>.txt)")
     args = parser.parse_args(argv)
     orders = synthetic.parse_size(args.orders)

@@ -11,6 +11,7 @@ of one size hold the same rows (only the time stamps move with the clock). The s
 
     load(engine, orders=100_000, crms=3)
 """
+
 import re
 
 GATEWAYS = 50
@@ -94,8 +95,9 @@ def parse_size(text):
 def statement(orders, crms):
     if orders < 1 or crms < 2:
         raise ValueError("at least one order and two CRMs")
-    return GENERATE.format(orders=orders, crms=crms, gateways=GATEWAYS, days=DAYS, period=2 * (crms - 1),
-                           cap_mids=CAP_ROWS // 12)
+    return GENERATE.format(
+        orders=orders, crms=crms, gateways=GATEWAYS, days=DAYS, period=2 * (crms - 1), cap_mids=CAP_ROWS // 12
+    )
 
 
 # The tables whose size grows with the orders: the reports' indexes on them are the

@@ -5,6 +5,7 @@ a month and a half of orders up to today (some declined, some cascaded onto anot
 gateway after a dead-MID action), steps with MID numbers and CVV rules, and cap rows for
 several processors and card types. The same seed and day give the same rows.
 """
+
 import datetime as dt
 import random
 
@@ -25,7 +26,7 @@ def generate(seed=20240515, today=None):
     """The rows of every table, as {table: (columns, rows)}."""
     rng = random.Random(seed)
     today = today or dt.date.today()
-    tables = {name: (columns, []) for name, columns in COLUMNS.items()}
+    tables: dict[str, tuple[list[str], list[tuple]]] = {name: (columns, []) for name, columns in COLUMNS.items()}
 
     def add(table, *row):
         tables[table][1].append(row)
@@ -33,10 +34,20 @@ def generate(seed=20240515, today=None):
     for crm_id, gateway_ids in CRMS.items():
         for gateway_id in gateway_ids:
             days = sorted(rng.sample(range(1, 8), rng.randint(3, 7)))
-            add("ui_54407332_clients.gateway_settings", gateway_id, crm_id, rng.random() > 0.15,
-                rng.choice([500, 1000, 2500, None]), rng.choice([20000, 30000, 45000, None]),
-                rng.choice([5000, 8000, None]), rng.choice([g for g in gateway_ids if g != gateway_id] + [None]),
-                days, list(range(len(days))), rng.choice([0, 6]), rng.choice([22, 23]))
+            add(
+                "ui_54407332_clients.gateway_settings",
+                gateway_id,
+                crm_id,
+                rng.random() > 0.15,
+                rng.choice([500, 1000, 2500, None]),
+                rng.choice([20000, 30000, 45000, None]),
+                rng.choice([5000, 8000, None]),
+                rng.choice([g for g in gateway_ids if g != gateway_id] + [None]),
+                days,
+                list(range(len(days))),
+                rng.choice([0, 6]),
+                rng.choice([22, 23]),
+            )
             add("ui_54407332_clients.gateways", gateway_id, crm_id, rng.choice(CORPORATIONS), f"Gateway {gateway_id}")
 
     order_id = 100000
@@ -50,8 +61,15 @@ def generate(seed=20240515, today=None):
                     if when > dt.datetime.combine(today, dt.time(23, 59)):
                         continue
                     declined = rng.random() < 0.12
-                    add("crm_global.orders", order_id, crm_id, gateway_id, round(rng.uniform(19.99, 199.99), 2),
-                        when, rng.choice(["Do not honor", "Insufficient funds"]) if declined else None)
+                    add(
+                        "crm_global.orders",
+                        order_id,
+                        crm_id,
+                        gateway_id,
+                        round(rng.uniform(19.99, 199.99), 2),
+                        when,
+                        rng.choice(["Do not honor", "Insufficient funds"]) if declined else None,
+                    )
                     if declined and rng.random() < 0.5:
                         order_id = _cascade(add, rng, order_id, crm_id, gateway_id, gateway_ids, when)
 
@@ -61,17 +79,50 @@ def generate(seed=20240515, today=None):
             for gateway_id in gateway_ids[:3]:
                 mid_id += 1
                 app_step_id = len(tables["ui_54407332_clients.steps"][1]) + 1
-                add("ui_54407332_clients.steps", app_step_id, crm_id, step, mid_id,
-                    None if rng.random() < 0.1 else f"MN-{rng.randint(100000, 999999)}", gateway_id,
-                    rng.choice(["not required", "required", "required"]))
+                add(
+                    "ui_54407332_clients.steps",
+                    app_step_id,
+                    crm_id,
+                    step,
+                    mid_id,
+                    None if rng.random() < 0.1 else f"MN-{rng.randint(100000, 999999)}",
+                    gateway_id,
+                    rng.choice(["not required", "required", "required"]),
+                )
                 for processor in rng.sample(PROCESSORS, 2):
-                    add("processing.cap", mid_id, step, processor, gateway_id, rng.randint(0, 3),
-                        rng.choice([300, 500]), rng.choice([100, 200]), rng.randint(0, 250), rng.randint(0, 90))
+                    add(
+                        "processing.cap",
+                        mid_id,
+                        step,
+                        processor,
+                        gateway_id,
+                        rng.randint(0, 3),
+                        rng.choice([300, 500]),
+                        rng.choice([100, 200]),
+                        rng.randint(0, 250),
+                        rng.randint(0, 90),
+                    )
                     for card in CARD_TYPES:
-                        add("processing.cap_cc_type", mid_id, step, processor, card, gateway_id, rng.randint(0, 3),
-                            rng.choice([100, 200]), rng.randint(0, 80))
-                    add("processing.trailing_cap", mid_id, step, processor, gateway_id, rng.choice([7, 30]),
-                        rng.choice([5000, 12000]))
+                        add(
+                            "processing.cap_cc_type",
+                            mid_id,
+                            step,
+                            processor,
+                            card,
+                            gateway_id,
+                            rng.randint(0, 3),
+                            rng.choice([100, 200]),
+                            rng.randint(0, 80),
+                        )
+                    add(
+                        "processing.trailing_cap",
+                        mid_id,
+                        step,
+                        processor,
+                        gateway_id,
+                        rng.choice([7, 30]),
+                        rng.choice([5000, 12000]),
+                    )
     return tables
 
 
@@ -81,26 +132,59 @@ def _cascade(add, rng, order_id, crm_id, gateway_id, gateway_ids, when):
     child = order_id + 1
     retried = when + dt.timedelta(minutes=rng.randint(1, 30))
     declined = rng.random() < 0.2
-    add("crm_global.orders", child, crm_id, rng.choice([g for g in gateway_ids if g != gateway_id]),
-        round(rng.uniform(19.99, 199.99), 2), retried, "Do not honor" if declined else None)
+    add(
+        "crm_global.orders",
+        child,
+        crm_id,
+        rng.choice([g for g in gateway_ids if g != gateway_id]),
+        round(rng.uniform(19.99, 199.99), 2),
+        retried,
+        "Do not honor" if declined else None,
+    )
     add("augmented_data.order_cycles", child, order_id, crm_id, 1, "Do not honor" if declined else None, retried)
     return child
 
 
 COLUMNS = {
-    "ui_54407332_clients.gateway_settings": ["gateway_id", "crm_id", "enabled", "daily_cap", "monthly_cap",
-                                             "cascade_cap", "cascade_to", "days", "days_index", "min_hour",
-                                             "max_hour"],
+    "ui_54407332_clients.gateway_settings": [
+        "gateway_id",
+        "crm_id",
+        "enabled",
+        "daily_cap",
+        "monthly_cap",
+        "cascade_cap",
+        "cascade_to",
+        "days",
+        "days_index",
+        "min_hour",
+        "max_hour",
+    ],
     "ui_54407332_clients.gateways": ["id", "crm_id", "gateway_corp", "gateway_name"],
-    "ui_54407332_clients.steps": ["app_step_id", "crm_id", "step", "mid_id", "mid_number", "gateway_id",
-                                  "scv_level"],
+    "ui_54407332_clients.steps": ["app_step_id", "crm_id", "step", "mid_id", "mid_number", "gateway_id", "scv_level"],
     "crm_global.orders": ["order_id", "crm_id", "gateway_id", "order_total", "time_stamp", "decline_reason"],
     "processing.processing_actions": ["order_id", "crm_id", "is_dead_mid_cascade", "action", "time_stamp"],
     "augmented_data.order_cycles": ["order_id", "parent_id", "crm_id", "cycle", "decline_reason", "time_stamp"],
-    "processing.cap": ["mid_id", "step", "processor", "gateway_id", "alert_level", "dtc_cap", "lptc_cap",
-                       "used_dtc", "used_lptc"],
-    "processing.cap_cc_type": ["mid_id", "step", "processor", "cc_type", "gateway_id", "alert_level", "dtc_cap",
-                               "used_dtc"],
+    "processing.cap": [
+        "mid_id",
+        "step",
+        "processor",
+        "gateway_id",
+        "alert_level",
+        "dtc_cap",
+        "lptc_cap",
+        "used_dtc",
+        "used_lptc",
+    ],
+    "processing.cap_cc_type": [
+        "mid_id",
+        "step",
+        "processor",
+        "cc_type",
+        "gateway_id",
+        "alert_level",
+        "dtc_cap",
+        "used_dtc",
+    ],
     "processing.trailing_cap": ["mid_id", "step", "processor", "gateway_id", "trailing_days", "trailing_cap"],
 }
 

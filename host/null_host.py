@@ -1,4 +1,5 @@
 """A host whose every answer comes at once: for timing and memory checks of the module alone."""
+
 import types
 
 

@@ -6,6 +6,7 @@ in that folder only, with trust authentication; as root it runs the server as th
 ``postgres`` system user. It creates one database, loads the reference schema, and on
 stop (also at interpreter exit or on SIGTERM) stops the server and removes the folder.
 """
+
 import atexit
 import glob
 import importlib
@@ -57,6 +58,7 @@ class ServerUnavailable(RuntimeError):
 
 def server_binaries():
     """The bin folder of the newest installed PostgreSQL server."""
+
     def version(path):
         return [int(part) for part in re.findall(r"\d+", Path(path).parent.name)]
 
@@ -67,12 +69,14 @@ def server_binaries():
         "PostgreSQL server binaries are missing: no initdb, pg_ctl and postgres under "
         "/usr/lib/postgresql/<version>/bin. Install them with "
         "'apt-get update && apt-get install -y postgresql' (as root), "
-        f"or set {URL_VARIABLE} to the URL of an existing server.")
+        f"or set {URL_VARIABLE} to the URL of an existing server."
+    )
 
 
 def load_schema(url, path=SCHEMA):
     """Run the SQL file at ``path`` on the database at ``url``."""
     import sqlalchemy
+
     engine = sqlalchemy.create_engine(url)
     try:
         with engine.begin() as connection:
@@ -104,10 +108,23 @@ class ThrowawayPostgres:
             if os.geteuid() == 0:
                 self._run_as_server_user()
             data = self.folder / "data"
-            self._run(bin_dir / "initdb", "-D", data, "-U", SERVER_USER, "-A", "trust",
-                      "-E", "UTF8", "--locale=C", "--no-sync")
-            options = (f"-k {self.folder} -c listen_addresses='' -c fsync=off "
-                       "-c synchronous_commit=off -c full_page_writes=off")
+            self._run(
+                bin_dir / "initdb",
+                "-D",
+                data,
+                "-U",
+                SERVER_USER,
+                "-A",
+                "trust",
+                "-E",
+                "UTF8",
+                "--locale=C",
+                "--no-sync",
+            )
+            options = (
+                f"-k {self.folder} -c listen_addresses='' -c fsync=off "
+                "-c synchronous_commit=off -c full_page_writes=off"
+            )
             options += "".join(f" -c {name}={value}" for name, value in self.settings.items())
             self._bin_dir = bin_dir
             self._options = options
@@ -135,13 +152,31 @@ class ThrowawayPostgres:
             self.folder = None
             shutil.rmtree(folder, ignore_errors=True)
 
+    @property
+    def _folder(self):
+        """The running server's folder; stopping it is an error once it is removed."""
+        if self.folder is None:
+            raise RuntimeError("the server is not running")
+        return self.folder
+
     def stop_server(self):
         """Stops the server, keeping its data: connections to it fail until start_server()."""
-        self._run(self._bin_dir / "pg_ctl", "-D", self.folder / "data", "-m", "fast", "-w", "stop")
+        self._run(self._bin_dir / "pg_ctl", "-D", self._folder / "data", "-m", "fast", "-w", "stop")
 
     def start_server(self):
-        self._run(self._bin_dir / "pg_ctl", "-D", self.folder / "data", "-l", self.folder / "server.log",
-                  "-o", self._options, "-w", "-t", "60", "start")
+        self._run(
+            self._bin_dir / "pg_ctl",
+            "-D",
+            self._folder / "data",
+            "-l",
+            self._folder / "server.log",
+            "-o",
+            self._options,
+            "-w",
+            "-t",
+            "60",
+            "start",
+        )
 
     def __enter__(self):
         self.start()
@@ -154,6 +189,7 @@ class ThrowawayPostgres:
 
     def _run_as_server_user(self):
         import pwd
+
         try:
             user = pwd.getpwnam(SERVER_USER)
         except KeyError:
@@ -161,20 +197,22 @@ class ThrowawayPostgres:
                 f"running as root, but there is no '{SERVER_USER}' system user to run the "
                 "server as; installing PostgreSQL with 'apt-get install -y postgresql' creates it"
             ) from None
-        os.chown(self.folder, user.pw_uid, user.pw_gid)
+        os.chown(self._folder, user.pw_uid, user.pw_gid)
         self._as_user = ["runuser", "-u", SERVER_USER, "--"]
 
     def _run(self, *command):
         # The server is a program of its own: it gets none of this process's preloads
         # (a sanitizer runtime, say).
         env = {key: value for key, value in os.environ.items() if key not in ("LD_PRELOAD", "ASAN_OPTIONS")}
-        result = subprocess.run(self._as_user + [str(part) for part in command],
-                                cwd=self.folder, capture_output=True, text=True, env=env)
+        result = subprocess.run(
+            self._as_user + [str(part) for part in command], cwd=self._folder, capture_output=True, text=True, env=env
+        )
         if result.returncode != 0:
-            log = self.folder / "server.log"
+            log = self._folder / "server.log"
             tail = log.read_text()[-2000:] if log.exists() else ""
-            raise RuntimeError(f"{Path(str(command[0])).name} failed ({result.returncode}):\n"
-                               f"{result.stdout}{result.stderr}{tail}")
+            raise RuntimeError(
+                f"{Path(str(command[0])).name} failed ({result.returncode}):\n{result.stdout}{result.stderr}{tail}"
+            )
 
     def _create_database(self):
         connect = importlib.import_module(driver()).connect

@@ -3,6 +3,7 @@ import datetime
 from typing import Any, Literal
 
 import pandas as pd
+
 from models.db import ClientStructure, Db
 
 _Id = int | str
@@ -37,8 +38,9 @@ class GatewaySteps(ClientStructure):
 class CapReport(Db):
     def __init__(self, db: Any) -> None: ...
     def get_alert_level(self) -> pd.DataFrame: ...
-    def increment_transaction_counts(self, mid_id: _Id | float, processor: Any, step: _Id | float,
-                                     is_lp: object = False) -> None: ...
+    def increment_transaction_counts(
+        self, mid_id: _Id | float, processor: Any, step: _Id | float, is_lp: object = False
+    ) -> None: ...
     def get_gateway_cap_model(self, crm_id: _Id) -> pd.DataFrame: ...
 
 class CCTypeCapReport(Db):

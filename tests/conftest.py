@@ -1,4 +1,5 @@
 """Shared fixtures: one PostgreSQL for the session, a clean set of tables per test."""
+
 import os
 import re
 import sys
@@ -10,8 +11,8 @@ HOST = Path(__file__).resolve().parent.parent / "host"
 if str(HOST) not in sys.path:
     sys.path.insert(0, str(HOST))
 
+import models.db  # noqa: E402  (first: it settles SQLAlchemy's warnings)
 import pgserver  # noqa: E402
-import models.db  # noqa: E402,F401  (first: it settles SQLAlchemy's warnings)
 
 TABLES = [
     "ui_54407332_clients.gateway_settings",
@@ -32,8 +33,11 @@ def collapse(sql):
 
 
 def pytest_addoption(parser):
-    parser.addoption("--stress", action="store_true",
-                     help="run the reliability checks at full size (many more values, calls and threads)")
+    parser.addoption(
+        "--stress",
+        action="store_true",
+        help="run the reliability checks at full size (many more values, calls and threads)",
+    )
 
 
 @pytest.fixture(scope="session")
@@ -44,6 +48,7 @@ def scale(request):
 
 def pytest_sessionfinish(session):
     import summary
+
     summary.write(session.config.getoption("--stress"))
 
 
@@ -67,6 +72,7 @@ def database_url(server):
 @pytest.fixture(scope="session")
 def database(database_url):
     from models.db import Database
+
     db = Database(database_url)
     yield db
     db.dispose()
@@ -83,11 +89,13 @@ def db(database):
 def insert(db, table, rows):
     """Insert dicts into ``table`` through the engine, values bound as parameters."""
     import sqlalchemy
+
     if not rows:
         return
     columns = list(rows[0])
     statement = sqlalchemy.text(
-        f"insert into {table} ({', '.join(columns)}) values ({', '.join(':' + c for c in columns)})")
+        f"insert into {table} ({', '.join(columns)}) values ({', '.join(':' + c for c in columns)})"
+    )
     with db.engine.begin() as connection:
         connection.execute(statement, rows)
 
@@ -105,6 +113,7 @@ def raised_by_database(error):
     unchanged. pandas 2 raises SQLAlchemy's error itself."""
     import pandas
     import sqlalchemy
+
     if isinstance(error, pandas.errors.DatabaseError) and not isinstance(error, sqlalchemy.exc.DBAPIError):
         assert int(pandas.__version__.split(".")[0]) >= 3, f"pandas {pandas.__version__} wrapped {error!r}"
         assert str(error).startswith("Execution failed on sql")

@@ -10,6 +10,7 @@ line of progress on stderr, so that a crash names the case it died in.
 
     python error_path_fuzz.py [--quick]
 """
+
 import json
 import sys
 
@@ -33,7 +34,7 @@ RAISES = {
 }
 RETURNS = {
     "non-str": lambda dunder: 3 if dunder in ("__format__", "__str__", "__repr__") else "3",
-    "huge": lambda dunder: "7" * 1_000_000 if dunder in ("__format__", "__str__", "__repr__") else 10 ** 5000,
+    "huge": lambda dunder: "7" * 1_000_000 if dunder in ("__format__", "__str__", "__repr__") else 10**5000,
     "unencodable": lambda dunder: "1\ud800'" if dunder in ("__format__", "__str__", "__repr__") else 2,
 }
 # Ordinary values that a guard or a conversion refuses.
@@ -78,10 +79,21 @@ class RaisingEngine:
 def objects():
     """One object per class over the host base, as the constructors leave them."""
     gateways.pd, gateways.ClientStructure, gateways.Db = PANDAS, Base, Base
-    classes = {name: type(name, (getattr(gateways, name),), {"get": Base.get, "explode": Base.explode,
-                                                            "set_constraint": Base.set_constraint})
-               for name in ("GatewaySettings", "GatewayNames", "GatewaySteps", "CapReport",
-                            "CCTypeCapReport", "TrailingCapReport")}
+    classes = {
+        name: type(
+            name,
+            (getattr(gateways, name),),
+            {"get": Base.get, "explode": Base.explode, "set_constraint": Base.set_constraint},
+        )
+        for name in (
+            "GatewaySettings",
+            "GatewayNames",
+            "GatewaySteps",
+            "CapReport",
+            "CCTypeCapReport",
+            "TrailingCapReport",
+        )
+    }
     return classes, {name: cls(None) for name, cls in classes.items()}
 
 
@@ -165,11 +177,13 @@ def judge(value, call, near_limit, wrong_self):
 
 def deepest():
     """How many frames more this point can go before RecursionError."""
+
     def probe(n):
         try:
             return probe(n + 1)
         except RecursionError:
             return n
+
     return probe(0)
 
 
@@ -185,8 +199,11 @@ def main(quick):
     depths = [None] + [margin - k for k in range(1, 6 if quick else 13)]
     failures = []
     cases = 0
-    kinds = [(f"{dunder} {behaviour}", lambda d=dunder, b=behaviour: hostile(d, b))
-             for dunder in DUNDERS for behaviour in list(RAISES) + list(RETURNS)]
+    kinds = [
+        (f"{dunder} {behaviour}", lambda d=dunder, b=behaviour: hostile(d, b))
+        for dunder in DUNDERS
+        for behaviour in list(RAISES) + list(RETURNS)
+    ]
     kinds += [(f"plain {value!r}", lambda v=value: v) for value in PLAIN]
     for label, call in positions(classes, o):
         wrong_self = "(self)" in label
@@ -200,7 +217,7 @@ def main(quick):
                 else:
                     outcome = []
                     try:
-                        at_depth(depth, lambda: outcome.append(judge(value, call, True, wrong_self)))
+                        at_depth(depth, lambda: outcome.append(judge(value, call, True, wrong_self)))  # noqa: B023 (run now)
                     except RecursionError:
                         outcome.append(None)  # the way down was already too deep
                     verdict = outcome[0] if outcome else None

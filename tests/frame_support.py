@@ -1,4 +1,5 @@
 """Helpers for the module-frame tests: fresh interpreters over a stand-in ``models``."""
+
 import os
 import subprocess
 import sys
@@ -43,5 +44,6 @@ def run_python(script, path, module_dir=MODULE_DIR, options=()):
     """Runs ``script`` in a new interpreter that finds ``models`` under ``path`` and
     ``gateways`` in ``module_dir``; returns the completed process."""
     env = dict(os.environ, PYTHONPATH=os.pathsep.join([str(module_dir), str(path)]))
-    return subprocess.run([sys.executable, *options, "-c", textwrap.dedent(script)],
-                          env=env, capture_output=True, text=True, timeout=120)
+    return subprocess.run(
+        [sys.executable, *options, "-c", textwrap.dedent(script)], env=env, capture_output=True, text=True, timeout=120
+    )

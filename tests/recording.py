@@ -3,6 +3,7 @@
 The methods take any object as ``self``, so a ``Host`` carrying ``schema``, ``table``,
 ``engine`` and ``get`` is enough to see the statements as the database would get them.
 """
+
 import pandas
 import pytest
 

@@ -1,4 +1,5 @@
 """Cap counters and cap models: CapReport, CCTypeCapReport, TrailingCapReport."""
+
 import os
 import subprocess
 import sys
@@ -6,16 +7,18 @@ import threading
 import traceback
 
 import pytest
+from conftest import HOST, collapse, insert, query
+from recording import Host, recorded_pandas
 
 import gateways
-from conftest import HOST, collapse, insert, query
-from recording import Host, recorded_pandas  # noqa: F401
 
 INCREMENT = gateways.CapReport.increment_transaction_counts
 PLAIN = "update processing.cap set used_dtc = used_dtc+1  where mid_id ={} and step = {}"
 LP = "update processing.cap set used_dtc = used_dtc+1 , used_lptc = used_lptc+1 where mid_id ={} and step = {}"
-CAP_MODEL = ("select b.gateway_id, b.crm_id, a.* from processing.{} a inner join ui_54407332_clients.steps b "
-             "on b.mid_id = a.mid_id and b.crm_id = '{}' and b.step = a.step")
+CAP_MODEL = (
+    "select b.gateway_id, b.crm_id, a.* from processing.{} a inner join ui_54407332_clients.steps b "
+    "on b.mid_id = a.mid_id and b.crm_id = '{}' and b.step = a.step"
+)
 
 
 class TestIncrementStatement:
@@ -31,8 +34,16 @@ class TestIncrementStatement:
         INCREMENT(host, 17, "nmi", 2, is_lp=is_lp)
         assert host.engine.statements == [LP.format(17, 2)]
 
-    @pytest.mark.parametrize("mid_id, step, text", [("17", "3", (17, 3)), (17.9, 3.2, (17, 3)), (-4.5, True, (-4, 1)),
-                                                    (" 12 ", "0", (12, 0)), (10**20, 1, (10**20, 1))])
+    @pytest.mark.parametrize(
+        "mid_id, step, text",
+        [
+            ("17", "3", (17, 3)),
+            (17.9, 3.2, (17, 3)),
+            (-4.5, True, (-4, 1)),
+            (" 12 ", "0", (12, 0)),
+            (10**20, 1, (10**20, 1)),
+        ],
+    )
     def test_integer_conversion(self, mid_id, step, text):
         host = Host()
         INCREMENT(host, mid_id, "p", step)
@@ -44,9 +55,18 @@ class TestIncrementStatement:
         INCREMENT(host, 5, "1'; drop table processing.cap; --", 1)
         assert host.engine.statements[0] == host.engine.statements[1]
 
-    @pytest.mark.parametrize("mid_id, step, error", [
-        ("abc", 1, ValueError), (1, "4.5", ValueError), (None, 1, TypeError), ("1; drop table x", 1, ValueError),
-        (1, "1 or 1=1", ValueError), (float("nan"), 1, ValueError), (float("inf"), 1, OverflowError)])
+    @pytest.mark.parametrize(
+        "mid_id, step, error",
+        [
+            ("abc", 1, ValueError),
+            (1, "4.5", ValueError),
+            (None, 1, TypeError),
+            ("1; drop table x", 1, ValueError),
+            (1, "1 or 1=1", ValueError),
+            (float("nan"), 1, ValueError),
+            (float("inf"), 1, OverflowError),
+        ],
+    )
     def test_bad_numbers_send_nothing(self, mid_id, step, error):
         host = Host()
         with pytest.raises(error):
@@ -65,6 +85,7 @@ class TestIncrementStatement:
 
     def test_errors_carry_the_method_traceback_entry(self):
         import traceback
+
         with pytest.raises(ValueError) as raised:
             INCREMENT(Host(), "abc", "p", 1)
         names = [entry.name for entry in traceback.extract_tb(raised.value.__traceback__)]
@@ -106,16 +127,33 @@ def conflict(code="40P01", attribute="pgcode"):
 class TestConflictRetry:
     """A deadlocked or serialization-failed update changed nothing, so it is sent again."""
 
-    @pytest.mark.parametrize("error", [conflict(), conflict("40001"), conflict(attribute="sqlstate"),
-                                       conflict("40001", "sqlstate"), DriverError("40P01")])
+    @pytest.mark.parametrize(
+        "error",
+        [
+            conflict(),
+            conflict("40001"),
+            conflict(attribute="sqlstate"),
+            conflict("40001", "sqlstate"),
+            DriverError("40P01"),
+        ],
+    )
     def test_a_conflict_is_sent_again(self, error):
         host = Host()
         host.engine = FailingEngine(error, conflict())
         assert INCREMENT(host, 17, "nmi", 2) is None
         assert host.engine.statements == [PLAIN.format(17, 2)] * 3
 
-    @pytest.mark.parametrize("error", [conflict("23505"), conflict("40P02"), WrappedError(None), ValueError("x"),
-                                       WrappedError(DriverError(40001)), KeyboardInterrupt()])
+    @pytest.mark.parametrize(
+        "error",
+        [
+            conflict("23505"),
+            conflict("40P02"),
+            WrappedError(None),
+            ValueError("x"),
+            WrappedError(DriverError(40001)),
+            KeyboardInterrupt(),
+        ],
+    )
     def test_anything_else_passes_at_once(self, error):
         host = Host()
         host.engine = FailingEngine(error)
@@ -134,7 +172,8 @@ class TestConflictRetry:
         assert 3 <= attempts <= 8
         assert raised.value is errors[attempts - 1]
         assert "gateways.CapReport.increment_transaction_counts" in [
-            entry.name for entry in traceback.extract_tb(raised.value.__traceback__)]
+            entry.name for entry in traceback.extract_tb(raised.value.__traceback__)
+        ]
 
     def test_only_the_counter_update_is_retried(self):
         settings = Host(schema="ui_1_clients", table="gateway_settings")
@@ -145,10 +184,14 @@ class TestConflictRetry:
 
 
 class TestAlertLevel:
-    @pytest.mark.parametrize("cls, columns", [
-        (gateways.CapReport, ["mid_id", "step", "processor", "gateway_id", "alert_level"]),
-        (gateways.CCTypeCapReport, ["mid_id", "step", "processor", "gateway_id", "alert_level"]),
-        (gateways.TrailingCapReport, ["mid_id", "step", "processor"])])
+    @pytest.mark.parametrize(
+        "cls, columns",
+        [
+            (gateways.CapReport, ["mid_id", "step", "processor", "gateway_id", "alert_level"]),
+            (gateways.CCTypeCapReport, ["mid_id", "step", "processor", "gateway_id", "alert_level"]),
+            (gateways.TrailingCapReport, ["mid_id", "step", "processor"]),
+        ],
+    )
     def test_asks_get_for_the_columns(self, cls, columns):
         host = Host()
         assert cls.get_alert_level(host) is host.frame
@@ -159,8 +202,14 @@ class TestAlertLevel:
 
 
 class TestCapModelStatement:
-    @pytest.mark.parametrize("cls, table", [(gateways.CapReport, "cap"), (gateways.CCTypeCapReport, "cap_cc_type"),
-                                            (gateways.TrailingCapReport, "trailing_cap")])
+    @pytest.mark.parametrize(
+        "cls, table",
+        [
+            (gateways.CapReport, "cap"),
+            (gateways.CCTypeCapReport, "cap_cc_type"),
+            (gateways.TrailingCapReport, "trailing_cap"),
+        ],
+    )
     def test_statement_names_the_class_table(self, recorded_pandas, cls, table):
         host = Host(table=table)
         assert cls.get_gateway_cap_model(host, "42") is not None
@@ -170,8 +219,11 @@ class TestCapModelStatement:
         assert first[1] is host.engine and len(first) == 2 and kwargs == {}
 
     def test_refusal_names_the_argument(self, recorded_pandas):
-        with pytest.raises(ValueError, match=r"^crm_id cannot go into SQL text: a quoted value must not hold a "
-                                             r"single quote, a backslash or a NUL, not \"1' or '1'='1\"$"):
+        with pytest.raises(
+            ValueError,
+            match=r"^crm_id cannot go into SQL text: a quoted value must not hold a "
+            r"single quote, a backslash or a NUL, not \"1' or '1'='1\"$",
+        ):
             gateways.CapReport.get_gateway_cap_model(Host(), "1' or '1'='1")
         assert recorded_pandas.calls == []
 
@@ -182,6 +234,7 @@ class TestCapModelStatement:
     def test_names_checked_anew_once_they_change(self, recorded_pandas):
         """A name that passed once is remembered by identity only: a new object, a str
         subclass or a name rebound to a hostile text is checked again."""
+
         class Sly(str):
             def __format__(self, spec):
                 return "cap; drop table steps"
@@ -191,7 +244,7 @@ class TestCapModelStatement:
             gateways.CapReport.get_gateway_cap_model(host, 1)
         for table in ("cap; drop table steps", Sly("cap"), "".join(["ca", "p x"])):
             host.table = table
-            with pytest.raises(ValueError, match="^table cannot go into SQL text: a table or schema name"):
+            with pytest.raises(ValueError, match=r"^table cannot go into SQL text: a table or schema name"):
                 gateways.CapReport.get_gateway_cap_model(host, 1)
         host.table = "".join(["trailing", "_cap"])
         gateways.CapReport.get_gateway_cap_model(host, 1)
@@ -200,21 +253,36 @@ class TestCapModelStatement:
 
 # -- End to end ----------------------------------------------------------------------
 
+
 @pytest.fixture
 def caps(db):
-    insert(db, "processing.cap", [
-        dict(mid_id=10, step=1, processor="nmi", gateway_id=5, alert_level=1),
-        dict(mid_id=10, step=1, processor="stripe", gateway_id=5, alert_level=2),
-        dict(mid_id=10, step=2, processor="nmi", gateway_id=6, alert_level=0),
-        dict(mid_id=11, step=1, processor="nmi", gateway_id=7, alert_level=3),
-    ])
-    insert(db, "processing.cap_cc_type", [
-        dict(mid_id=10, step=1, processor="nmi", cc_type=cc, gateway_id=5, alert_level=1) for cc in ("visa", "master")])
+    insert(
+        db,
+        "processing.cap",
+        [
+            dict(mid_id=10, step=1, processor="nmi", gateway_id=5, alert_level=1),
+            dict(mid_id=10, step=1, processor="stripe", gateway_id=5, alert_level=2),
+            dict(mid_id=10, step=2, processor="nmi", gateway_id=6, alert_level=0),
+            dict(mid_id=11, step=1, processor="nmi", gateway_id=7, alert_level=3),
+        ],
+    )
+    insert(
+        db,
+        "processing.cap_cc_type",
+        [
+            dict(mid_id=10, step=1, processor="nmi", cc_type=cc, gateway_id=5, alert_level=1)
+            for cc in ("visa", "master")
+        ],
+    )
     insert(db, "processing.trailing_cap", [dict(mid_id=10, step=1, processor="nmi", gateway_id=5, trailing_cap=900)])
-    insert(db, "ui_54407332_clients.steps", [
-        dict(app_step_id=1, crm_id=1, step=1, mid_id=10, gateway_id=50, mid_number="M-10"),
-        dict(app_step_id=2, crm_id=2, step=1, mid_id=11, gateway_id=70, mid_number="M-11"),
-    ])
+    insert(
+        db,
+        "ui_54407332_clients.steps",
+        [
+            dict(app_step_id=1, crm_id=1, step=1, mid_id=10, gateway_id=50, mid_number="M-10"),
+            dict(app_step_id=2, crm_id=2, step=1, mid_id=11, gateway_id=70, mid_number="M-11"),
+        ],
+    )
     return db
 
 
@@ -227,8 +295,12 @@ class TestEndToEnd:
         report = gateways.CapReport(caps)
         report.increment_transaction_counts(10, "nmi", 1)
         report.increment_transaction_counts("10", "any", 1.0, is_lp=True)
-        assert counters(caps) == [(10, 1, "nmi", 2, 1), (10, 1, "stripe", 2, 1), (10, 2, "nmi", 0, 0),
-                                  (11, 1, "nmi", 0, 0)]
+        assert counters(caps) == [
+            (10, 1, "nmi", 2, 1),
+            (10, 1, "stripe", 2, 1),
+            (10, 2, "nmi", 0, 0),
+            (11, 1, "nmi", 0, 0),
+        ]
 
     def test_mid_without_cap_rows_changes_nothing(self, caps):
         before = counters(caps)
@@ -258,8 +330,20 @@ class TestEndToEnd:
     def test_crm_without_steps_gives_empty_frame_with_columns(self, caps):
         frame = gateways.CapReport(caps).get_gateway_cap_model("3")
         assert frame.empty
-        assert list(frame.columns) == ["gateway_id", "crm_id", "mid_id", "step", "processor", "gateway_id",
-                                       "alert_level", "dtc_cap", "lptc_cap", "used_dtc", "used_lptc"]
+        assert list(frame.columns) == [
+            "gateway_id",
+            "crm_id",
+            "mid_id",
+            "step",
+            "processor",
+            "gateway_id",
+            "alert_level",
+            "dtc_cap",
+            "lptc_cap",
+            "used_dtc",
+            "used_lptc",
+        ]
+
 
 class TestNoLostUpdates:
     COUNT = 150
@@ -281,13 +365,17 @@ class TestNoLostUpdates:
         for thread in threads:
             thread.join()
         assert errors == []
-        assert counters(caps)[:2] == [(10, 1, "nmi", 4 * self.COUNT, 2 * self.COUNT),
-                                      (10, 1, "stripe", 4 * self.COUNT, 2 * self.COUNT)]
+        assert counters(caps)[:2] == [
+            (10, 1, "nmi", 4 * self.COUNT, 2 * self.COUNT),
+            (10, 1, "stripe", 4 * self.COUNT, 2 * self.COUNT),
+        ]
 
     def test_processes(self, caps, database_url):
-        script = (f"import gateways\nfrom models.db import Database\n"
-                  f"report = gateways.CapReport(Database({database_url!r}))\n"
-                  f"for _ in range({self.COUNT}): report.increment_transaction_counts(11, 'nmi', 1, True)\n")
+        script = (
+            f"import gateways\nfrom models.db import Database\n"
+            f"report = gateways.CapReport(Database({database_url!r}))\n"
+            f"for _ in range({self.COUNT}): report.increment_transaction_counts(11, 'nmi', 1, True)\n"
+        )
         env = dict(os.environ, PYTHONPATH=os.pathsep.join([str(HOST), os.path.dirname(gateways.__file__)]))
         workers = [subprocess.Popen([sys.executable, "-c", script], env=env, stderr=subprocess.PIPE) for _ in range(3)]
         for worker in workers:

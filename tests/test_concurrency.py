@@ -1,28 +1,35 @@
 """Threads and interpreters: readers beside counters, a hot MID and step under eight
 counting threads, and a second interpreter refused."""
+
 import sys
 import threading
 
 import pytest
+import summary
+from conftest import HOST, insert, query
+from frame_support import run_python, write_models
 from sqlalchemy import event
 
 import gateways
 import pgserver
-import summary
-from conftest import HOST, insert, query
-from frame_support import run_python, write_models
 
 sys.path.insert(0, str(HOST.parent / "benchmarks"))
-import contention  # noqa: E402
+import contention
 
 
 @pytest.fixture
 def seeded(db):
-    insert(db, "ui_54407332_clients.gateway_settings", [dict(gateway_id=g, crm_id=1, monthly_cap=1000, days=[1],
-                                                             days_index=[0]) for g in (1, 2, 3)])
+    insert(
+        db,
+        "ui_54407332_clients.gateway_settings",
+        [dict(gateway_id=g, crm_id=1, monthly_cap=1000, days=[1], days_index=[0]) for g in (1, 2, 3)],
+    )
     insert(db, "ui_54407332_clients.gateways", [dict(id=g, crm_id=1) for g in (1, 2)])
-    insert(db, "ui_54407332_clients.steps", [dict(app_step_id=1, crm_id=1, step=1, mid_id=1, gateway_id=1,
-                                                 mid_number="M1")])
+    insert(
+        db,
+        "ui_54407332_clients.steps",
+        [dict(app_step_id=1, crm_id=1, step=1, mid_id=1, gateway_id=1, mid_number="M1")],
+    )
     insert(db, "processing.cap", [dict(mid_id=1, step=1, processor=p) for p in ("nmi", "stripe")])
     return db
 
@@ -30,9 +37,16 @@ def seeded(db):
 def test_readers_beside_counters(seeded, scale):
     settings, names = gateways.GatewaySettings(seeded), gateways.GatewayNames(seeded)
     steps, caps = gateways.GatewaySteps(seeded), gateways.CapReport(seeded)
-    reads = [lambda: settings.cap_limits(1), lambda: settings.mtd_cascade_report(1), settings.get_exploded,
-             lambda: names.update_lists(1), lambda: steps.get_mid_numbers_by_mid_id(1, 1),
-             lambda: caps.get_gateway_cap_model(1), caps.get_alert_level, lambda: names.gateway_corp_list(1)]
+    reads = [
+        lambda: settings.cap_limits(1),
+        lambda: settings.mtd_cascade_report(1),
+        settings.get_exploded,
+        lambda: names.update_lists(1),
+        lambda: steps.get_mid_numbers_by_mid_id(1, 1),
+        lambda: caps.get_gateway_cap_model(1),
+        caps.get_alert_level,
+        lambda: names.gateway_corp_list(1),
+    ]
     per_writer = 60 * scale
     errors, stop = [], threading.Event()
 
@@ -72,18 +86,25 @@ def test_readers_beside_counters(seeded, scale):
 def test_second_interpreter_is_refused(tmp_path):
     write_models(tmp_path)
     outcome = tmp_path / "outcome"
-    inner = (f"try:\n    import gateways\nexcept ImportError as error:\n"
-             f"    open({str(outcome)!r}, 'w').write('ImportError: ' + str(error))\n"
-             f"else:\n    open({str(outcome)!r}, 'w').write('imported')\n")
-    result = run_python(f"""
+    inner = (
+        f"try:\n    import gateways\nexcept ImportError as error:\n"
+        f"    open({str(outcome)!r}, 'w').write('ImportError: ' + str(error))\n"
+        f"else:\n    open({str(outcome)!r}, 'w').write('imported')\n"
+    )
+    result = run_python(
+        f"""
         import _testcapi, gateways
         _testcapi.run_in_subinterp({inner!r})
         print(open({str(outcome)!r}).read())
         print(gateways.GatewaySettings.get_first_dom().day, gateways.CapReport.__name__)
-    """, tmp_path)
+    """,
+        tmp_path,
+    )
     lines = result.stdout.splitlines()
-    assert lines == ["ImportError: Interpreter change detected - this module can only be loaded into one "
-                     "interpreter per process.", "1 CapReport"], result.stderr
+    assert lines == [
+        "ImportError: Interpreter change detected - this module can only be loaded into one interpreter per process.",
+        "1 CapReport",
+    ], result.stderr
 
 
 @pytest.fixture
@@ -92,8 +113,10 @@ def hot_row(db, database_url, server):
     concurrent counting on one MID and step can deadlock; deadlocks are detected within
     50 ms instead of the server's second, so that a few seconds show many. Restores the
     table's own options afterwards."""
-    options = query(db, "select coalesce(array_to_string(reloptions, ', '), '') from pg_class "
-                        "where oid = 'processing.cap'::regclass")[0][0]
+    options = query(
+        db,
+        "select coalesce(array_to_string(reloptions, ', '), '') from pg_class where oid = 'processing.cap'::regclass",
+    )[0][0]
     hot = contention.hot_row_database(database_url, "50ms" if server is not None else None)
     contention.fill_cap_table(hot, fillfactor=100)
     yield hot

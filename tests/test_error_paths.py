@@ -1,6 +1,7 @@
 """Error paths: hostile objects in every argument, errors near the recursion limit, methods
 that reach each other without end, and the text of a refusal. What may crash the
 interpreter runs in a child, so that a crash is a failed test and not a dead suite."""
+
 import json
 import os
 import subprocess
@@ -9,10 +10,10 @@ import textwrap
 from pathlib import Path
 
 import pytest
-
-import gateways
 from frame_support import MODULE_DIR
 from null_host import PANDAS, NullBase
+
+import gateways
 
 TESTS = Path(__file__).resolve().parent
 HOST = TESTS.parent / "host"
@@ -99,6 +100,7 @@ def test_methods_reaching_each_other_hit_the_recursion_limit(limit):
 
 # -- the text of a refusal ---------------------------------------------------------------
 
+
 class Shown:
     """A value whose text form is hostile and whose repr is whatever the test needs."""
 
@@ -126,10 +128,11 @@ def refusal(report, value):
     with pytest.raises(ValueError) as raised:
         report(value)
     message = str(raised.value)
-    assert message.startswith("crm_id cannot go into SQL text: a quoted value must not hold a single quote, "
-                              "a backslash or a NUL, not ")
+    assert message.startswith(
+        "crm_id cannot go into SQL text: a quoted value must not hold a single quote, a backslash or a NUL, not "
+    )
     message.encode("utf-8")  # it can be shown
-    return message[message.index(", not ") + 6:]
+    return message[message.index(", not ") + 6 :]
 
 
 # A repr longer than 80 characters is cut to 77 and "...": wherever the cut falls among

@@ -3,6 +3,7 @@
 Every method must raise the driver's error unchanged, leave no write half done, and work
 again on the next call (the host's pool replaces dead connections before use).
 """
+
 import importlib
 import threading
 import time
@@ -10,12 +11,12 @@ import traceback
 
 import pytest
 import sqlalchemy
-
-import gateways
-import pgserver
 import summary
 from conftest import TABLES, insert, query, raised_by_database
 from watch import checksums, create_canary
+
+import gateways
+import pgserver
 
 CALLS = [
     ("GatewaySettings.disable", lambda db: gateways.GatewaySettings(db).disable(1, [2])),
@@ -28,10 +29,14 @@ CALLS = [
     ("GatewaySteps.next_app_step_id", lambda db: gateways.GatewaySteps(db).next_app_step_id()),
     ("GatewaySteps.get_no_cvv_required", lambda db: gateways.GatewaySteps(db).get_no_cvv_required(1)),
     ("GatewaySteps.get_mid_numbers_by_mid_id", lambda db: gateways.GatewaySteps(db).get_mid_numbers_by_mid_id(1, 1)),
-    ("GatewaySteps.get_mid_numbers_by_gateway_id",
-     lambda db: gateways.GatewaySteps(db).get_mid_numbers_by_gateway_id(1, 1)),
-    ("CapReport.increment_transaction_counts",
-     lambda db: gateways.CapReport(db).increment_transaction_counts(1, "nmi", 1, True)),
+    (
+        "GatewaySteps.get_mid_numbers_by_gateway_id",
+        lambda db: gateways.GatewaySteps(db).get_mid_numbers_by_gateway_id(1, 1),
+    ),
+    (
+        "CapReport.increment_transaction_counts",
+        lambda db: gateways.CapReport(db).increment_transaction_counts(1, "nmi", 1, True),
+    ),
     ("CapReport.get_alert_level", lambda db: gateways.CapReport(db).get_alert_level()),
     ("CCTypeCapReport.get_gateway_cap_model", lambda db: gateways.CCTypeCapReport(db).get_gateway_cap_model(1)),
 ]
@@ -40,11 +45,17 @@ CALLS = [
 @pytest.fixture
 def seeded(db):
     create_canary(db)
-    insert(db, "ui_54407332_clients.gateway_settings", [dict(gateway_id=g, crm_id=1, days=[1], days_index=[0])
-                                                        for g in (1, 2)])
+    insert(
+        db,
+        "ui_54407332_clients.gateway_settings",
+        [dict(gateway_id=g, crm_id=1, days=[1], days_index=[0]) for g in (1, 2)],
+    )
     insert(db, "ui_54407332_clients.gateways", [dict(id=1, crm_id=1, gateway_corp="Acme")])
-    insert(db, "ui_54407332_clients.steps", [dict(app_step_id=1, crm_id=1, step=1, mid_id=1, gateway_id=1,
-                                                 mid_number="M1")])
+    insert(
+        db,
+        "ui_54407332_clients.steps",
+        [dict(app_step_id=1, crm_id=1, step=1, mid_id=1, gateway_id=1, mid_number="M1")],
+    )
     insert(db, "processing.cap", [dict(mid_id=1, step=1, processor=p) for p in ("nmi", "stripe")])
     return db
 
@@ -57,8 +68,9 @@ def terminate_when_waiting(db, deadline=20.0):
     """Terminates the backend that waits for a lock; returns whether it found one."""
     end = time.monotonic() + deadline
     while time.monotonic() < end:
-        pids = query(db, "select pid from pg_stat_activity where wait_event_type = 'Lock' "
-                         "and datname = current_database()")
+        pids = query(
+            db, "select pid from pg_stat_activity where wait_event_type = 'Lock' and datname = current_database()"
+        )
         if pids:
             query(db, f"select pg_terminate_backend({pids[0][0]})")
             return True
@@ -104,7 +116,7 @@ def test_backend_terminated_mid_statement(seeded, name, call):
 def test_server_stopped_and_started(seeded, server):
     if server is None:
         pytest.skip("the tests run against an existing server, which is not theirs to stop")
-    for name, call in CALLS:
+    for _name, call in CALLS:
         call(seeded)  # every connection in the pool is now one the restart will kill
     counted = query(seeded, "select used_dtc from processing.cap where processor = 'nmi'")[0][0]
 
@@ -117,7 +129,7 @@ def test_server_stopped_and_started(seeded, server):
     finally:
         server.start_server()
 
-    for name, call in CALLS:
+    for _name, call in CALLS:
         call(seeded)
     assert query(seeded, "select used_dtc from processing.cap where processor = 'nmi'")[0][0] == counted + 1
     summary.COUNTS["faults survived"] += 2

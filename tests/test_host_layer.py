@@ -1,22 +1,27 @@
 """The stand-in host package: row fetch, explode, autocommitted execute, configuration."""
+
 import subprocess
 import sys
 
 import pandas as pd
 import pytest
-
 from conftest import HOST, insert, query
+
 import pgserver
 from models import db as models_db
 
 
 @pytest.fixture
 def settings(db):
-    insert(db, "ui_54407332_clients.gateway_settings", [
-        dict(gateway_id=2, crm_id=1, monthly_cap=500, days=[1, 2], days_index=[0, 1], min_hour=0, max_hour=23),
-        dict(gateway_id=1, crm_id=1, monthly_cap=None, days=[3], days_index=[5], min_hour=1, max_hour=22),
-        dict(gateway_id=3, crm_id=2, monthly_cap=900, days=[], days_index=[], min_hour=2, max_hour=21),
-    ])
+    insert(
+        db,
+        "ui_54407332_clients.gateway_settings",
+        [
+            dict(gateway_id=2, crm_id=1, monthly_cap=500, days=[1, 2], days_index=[0, 1], min_hour=0, max_hour=23),
+            dict(gateway_id=1, crm_id=1, monthly_cap=None, days=[3], days_index=[5], min_hour=1, max_hour=22),
+            dict(gateway_id=3, crm_id=2, monthly_cap=900, days=[], days_index=[], min_hour=2, max_hour=21),
+        ],
+    )
     return models_db.ClientStructure(db, "gateway_settings", "54407332")
 
 
@@ -101,8 +106,12 @@ class TestConfig:
         env = {"PYTHONPATH": str(HOST), "PATH": "/usr/bin:/bin"}
         if value is not None:
             env["GATEWAYS_TIME_OFFSET"] = value
-        return subprocess.run([sys.executable, "-c", "from models import config; print(repr(config.timeOffset))"],
-                              env=env, capture_output=True, text=True)
+        return subprocess.run(
+            [sys.executable, "-c", "from models import config; print(repr(config.timeOffset))"],
+            env=env,
+            capture_output=True,
+            text=True,
+        )
 
     @pytest.mark.parametrize("value, expected", [(None, "0"), ("5", "5"), ("-3", "-3"), ("1.5", "1.5"), (" 2 ", "2")])
     def test_hours_from_environment(self, value, expected):

@@ -4,19 +4,21 @@ Each call must either raise before anything reaches the server, or send statemen
 which the value stands whole inside its literal, so that the database reads it as data;
 no table may change beyond what the call is meant to do.
 """
+
 import ast
 import datetime
 import decimal
 import re
 
 import pytest
-from hypothesis import HealthCheck, given, settings, strategies as st
+import summary
+from conftest import insert, query
+from hypothesis import HealthCheck, given, settings
+from hypothesis import strategies as st
+from watch import CANARY, checksums, create_canary, statements_sent
 
 import gateways
 import pgserver
-import summary
-from conftest import insert, query
-from watch import CANARY, checksums, create_canary, statements_sent
 
 GS, GN, GST = gateways.GatewaySettings, gateways.GatewayNames, gateways.GatewaySteps
 PLAIN_NUMBER = re.compile(r"-?[0-9]+(\.[0-9]+)?\Z")
@@ -55,17 +57,78 @@ class TruthRaises:
 
 
 HAND_PICKED = [
-    "1' or '1'='1", "1'; drop table public.canary; --", "1; drop table public.canary", "' or 1=1 --", "--", "1 --",
-    "\\", "1\\' or 1=1 --", "a\0b", "\0", "1\n; drop table public.canary", "\n", "1 /*", "*/", "$$", "$1", "%s",
-    "%(x)s", "{table}", "E'\\x27'", "1 union select 1", "x" * 100_000, "9" * 5000, "crm_id", "gateway_id",
-    "1 or true", " or ", "select", "", " ", "-1", "1.5", "0", "17", "1;", "\u2019", "\u0661", "1)", "[1]", "2024-05-01' or '1'='1",
-    (1, 2), {1, 2}, [[1]], [1, [2]], ["1'"], [None], [True], ["1", 2], [1.5], [-3], [], None, True, False, 1.5,
-    float("nan"), float("inf"), -7, 10**30, datetime.date(2024, 5, 1), b"1", FormatRaises(), TruthRaises(),
-    Lies("1' or '1'='1"), Lies("[1]::int[]); drop table public.canary; --"), StrLies("2' or '2'='2"), StrLies("7"),
+    "1' or '1'='1",
+    "1'; drop table public.canary; --",
+    "1; drop table public.canary",
+    "' or 1=1 --",
+    "--",
+    "1 --",
+    "\\",
+    "1\\' or 1=1 --",
+    "a\0b",
+    "\0",
+    "1\n; drop table public.canary",
+    "\n",
+    "1 /*",
+    "*/",
+    "$$",
+    "$1",
+    "%s",
+    "%(x)s",
+    "{table}",
+    "E'\\x27'",
+    "1 union select 1",
+    "x" * 100_000,
+    "9" * 5000,
+    "crm_id",
+    "gateway_id",
+    "1 or true",
+    " or ",
+    "select",
+    "",
+    " ",
+    "-1",
+    "1.5",
+    "0",
+    "17",
+    "1;",
+    "\u2019",
+    "\u0661",
+    "1)",
+    "[1]",
+    "2024-05-01' or '1'='1",
+    (1, 2),
+    {1, 2},
+    [[1]],
+    [1, [2]],
+    ["1'"],
+    [None],
+    [True],
+    ["1", 2],
+    [1.5],
+    [-3],
+    [],
+    None,
+    True,
+    False,
+    1.5,
+    float("nan"),
+    float("inf"),
+    -7,
+    10**30,
+    datetime.date(2024, 5, 1),
+    b"1",
+    FormatRaises(),
+    TruthRaises(),
+    Lies("1' or '1'='1"),
+    Lies("[1]::int[]); drop table public.canary; --"),
+    StrLies("2' or '2'='2"),
+    StrLies("7"),
 ]
 
 
 # -- positions ------------------------------------------------------------------------------
+
 
 def text_of(value):
     return format(value, "")
@@ -119,13 +182,17 @@ class Position:
 
 
 def enabled_state(db):
-    return {(g, c): e for g, c, e in query(db, "select gateway_id, crm_id, enabled from "
-                                              "ui_54407332_clients.gateway_settings")}
+    return {
+        (g, c): e
+        for g, c, e in query(db, "select gateway_id, crm_id, enabled from ui_54407332_clients.gateway_settings")
+    }
 
 
 def counter_state(db):
-    return {(m, s, p): (d, l) for m, s, p, d, l in query(db, "select mid_id, step, processor, used_dtc, used_lptc "
-                                                         "from processing.cap")}
+    return {
+        (m, s, p): (d, lp)
+        for m, s, p, d, lp in query(db, "select mid_id, step, processor, used_dtc, used_lptc from processing.cap")
+    }
 
 
 def gateway_number(element):
@@ -137,6 +204,7 @@ def gateway_number(element):
 
 class Disabled:
     """What disable(crm_id, gateway_id) is meant to do: switch those gateways of that CRM off."""
+
     table, read = "ui_54407332_clients.gateway_settings", staticmethod(enabled_state)
 
     def __init__(self, crm_id, gateway_id):
@@ -151,6 +219,7 @@ class Disabled:
 
 class Counted:
     """What increment_transaction_counts is meant to do: count every processor's row once."""
+
     table, read = "processing.cap", staticmethod(counter_state)
 
     def __init__(self, mid_id, step, is_lp):
@@ -159,7 +228,7 @@ class Counted:
     def expect(self, before):
         key = (int(self.mid_id), int(self.step))
         lp = bool(self.is_lp)
-        return {k: ((d + 1, l + lp) if k[:2] == key else (d, l)) for k, (d, l) in before.items()}
+        return {k: ((d + 1, used + lp) if k[:2] == key else (d, used)) for k, (d, used) in before.items()}
 
 
 POSITIONS = [
@@ -175,31 +244,56 @@ POSITIONS = [
     Position("gateway_corp_list: crm_id", lambda db, v: GN(db).gateway_corp_list(v), if_true(unquoted_number)),
     Position("update_lists: crm_id", lambda db, v: GN(db).update_lists(v), quoted),
     Position("get_no_cvv_required: crm_id", lambda db, v: GST(db).get_no_cvv_required(v), quoted),
-    Position("get_no_cvv_required: columns", lambda db, v: GST(db).get_no_cvv_required(1, v),
-             if_true(column_names), names=True),
+    Position(
+        "get_no_cvv_required: columns",
+        lambda db, v: GST(db).get_no_cvv_required(1, v),
+        if_true(column_names),
+        names=True,
+    ),
     Position("get_mid_numbers_by_mid_id: mid_id", lambda db, v: GST(db).get_mid_numbers_by_mid_id(v, 1), integer),
     Position("get_mid_numbers_by_mid_id: step", lambda db, v: GST(db).get_mid_numbers_by_mid_id(1, v), integer),
-    Position("get_mid_numbers_by_gateway_id: gateway_id",
-             lambda db, v: GST(db).get_mid_numbers_by_gateway_id(v, 1), unquoted_number),
-    Position("get_mid_numbers_by_gateway_id: crm_id",
-             lambda db, v: GST(db).get_mid_numbers_by_gateway_id(1, v), quoted),
-    Position("increment_transaction_counts: mid_id",
-             lambda db, v: gateways.CapReport(db).increment_transaction_counts(v, "nmi", 1), integer,
-             lambda v: Counted(v, 1, False)),
-    Position("increment_transaction_counts: step",
-             lambda db, v: gateways.CapReport(db).increment_transaction_counts(1, "nmi", v), integer,
-             lambda v: Counted(1, v, False)),
-    Position("increment_transaction_counts: processor",
-             lambda db, v: gateways.CapReport(db).increment_transaction_counts(1, v, 1), not_in_sql,
-             lambda v: Counted(1, 1, False)),
-    Position("increment_transaction_counts: is_lp",
-             lambda db, v: gateways.CapReport(db).increment_transaction_counts(1, "nmi", 1, v), not_in_sql,
-             lambda v: Counted(1, 1, v)),
-] + [Position(f"{cls.__name__}.get_gateway_cap_model: crm_id", lambda db, v, cls=cls: cls(db).get_gateway_cap_model(v),
-              quoted) for cls in (gateways.CapReport, gateways.CCTypeCapReport, gateways.TrailingCapReport)]
+    Position(
+        "get_mid_numbers_by_gateway_id: gateway_id",
+        lambda db, v: GST(db).get_mid_numbers_by_gateway_id(v, 1),
+        unquoted_number,
+    ),
+    Position(
+        "get_mid_numbers_by_gateway_id: crm_id", lambda db, v: GST(db).get_mid_numbers_by_gateway_id(1, v), quoted
+    ),
+    Position(
+        "increment_transaction_counts: mid_id",
+        lambda db, v: gateways.CapReport(db).increment_transaction_counts(v, "nmi", 1),
+        integer,
+        lambda v: Counted(v, 1, False),
+    ),
+    Position(
+        "increment_transaction_counts: step",
+        lambda db, v: gateways.CapReport(db).increment_transaction_counts(1, "nmi", v),
+        integer,
+        lambda v: Counted(1, v, False),
+    ),
+    Position(
+        "increment_transaction_counts: processor",
+        lambda db, v: gateways.CapReport(db).increment_transaction_counts(1, v, 1),
+        not_in_sql,
+        lambda v: Counted(1, 1, False),
+    ),
+    Position(
+        "increment_transaction_counts: is_lp",
+        lambda db, v: gateways.CapReport(db).increment_transaction_counts(1, "nmi", 1, v),
+        not_in_sql,
+        lambda v: Counted(1, 1, v),
+    ),
+] + [
+    Position(
+        f"{cls.__name__}.get_gateway_cap_model: crm_id", lambda db, v, cls=cls: cls(db).get_gateway_cap_model(v), quoted
+    )
+    for cls in (gateways.CapReport, gateways.CCTypeCapReport, gateways.TrailingCapReport)
+]
 
 
 # -- the check -------------------------------------------------------------------------------
+
 
 def database_error(error, expected):
     """Whether ``error`` is one the database raises reading the value for what it is: a
@@ -245,15 +339,31 @@ def attempt(db, position, value):
 @pytest.fixture
 def seeded(db):
     create_canary(db)
-    insert(db, "ui_54407332_clients.gateway_settings", [
-        dict(gateway_id=g, crm_id=c, monthly_cap=1000, days=[1], days_index=[0]) for g, c in ((1, 1), (2, 1), (1, 2))])
-    insert(db, "ui_54407332_clients.gateways", [dict(id=1, crm_id=1, gateway_corp="Acme"), dict(id=2, crm_id=2, gateway_corp=None)])
-    insert(db, "ui_54407332_clients.steps", [dict(app_step_id=1, crm_id=1, step=1, mid_id=1, gateway_id=1,
-                                                 mid_number="M1", scv_level="not required")])
-    insert(db, "crm_global.orders", [dict(order_id=1, crm_id=1, gateway_id=1, order_total=10,
-                                          time_stamp=datetime.datetime.now())])
-    insert(db, "processing.cap", [dict(mid_id=1, step=1, processor=p) for p in ("nmi", "stripe")] +
-           [dict(mid_id=2, step=1, processor="nmi")])
+    insert(
+        db,
+        "ui_54407332_clients.gateway_settings",
+        [dict(gateway_id=g, crm_id=c, monthly_cap=1000, days=[1], days_index=[0]) for g, c in ((1, 1), (2, 1), (1, 2))],
+    )
+    insert(
+        db,
+        "ui_54407332_clients.gateways",
+        [dict(id=1, crm_id=1, gateway_corp="Acme"), dict(id=2, crm_id=2, gateway_corp=None)],
+    )
+    insert(
+        db,
+        "ui_54407332_clients.steps",
+        [dict(app_step_id=1, crm_id=1, step=1, mid_id=1, gateway_id=1, mid_number="M1", scv_level="not required")],
+    )
+    insert(
+        db,
+        "crm_global.orders",
+        [dict(order_id=1, crm_id=1, gateway_id=1, order_total=10, time_stamp=datetime.datetime.now())],
+    )
+    insert(
+        db,
+        "processing.cap",
+        [dict(mid_id=1, step=1, processor=p) for p in ("nmi", "stripe")] + [dict(mid_id=2, step=1, processor="nmi")],
+    )
     insert(db, "processing.cap_cc_type", [dict(mid_id=1, step=1, processor="nmi", cc_type="visa")])
     insert(db, "processing.trailing_cap", [dict(mid_id=1, step=1, processor="nmi")])
     return db
@@ -265,20 +375,55 @@ def test_hand_picked_values(seeded, position):
         attempt(seeded, position, value)
 
 
-SQL_PIECES = ["'", "''", "\\", ";", "--", "/*", "*/", " or ", "1=1", "drop table public.canary", "$$", "%s",
-              "\n", "\0", "union select", ")", "(", ",", "::int", "e'", "1", "-", "."]
+SQL_PIECES = [
+    "'",
+    "''",
+    "\\",
+    ";",
+    "--",
+    "/*",
+    "*/",
+    " or ",
+    "1=1",
+    "drop table public.canary",
+    "$$",
+    "%s",
+    "\n",
+    "\0",
+    "union select",
+    ")",
+    "(",
+    ",",
+    "::int",
+    "e'",
+    "1",
+    "-",
+    ".",
+]
 TEXTS = st.one_of(
     st.text(alphabet=st.sampled_from(list("0123456789-.' \\\";()=*/,%$[]{}\n\t\0abcxyz")), max_size=30),
     st.lists(st.sampled_from(SQL_PIECES), max_size=8).map("".join),
-    st.text(max_size=20))
-VALUES = st.one_of(TEXTS, st.integers(), st.floats(allow_nan=True), st.none(), st.booleans(),
-                   st.lists(st.one_of(st.integers(-10**6, 10**6), TEXTS), max_size=4),
-                   st.tuples(st.integers()), TEXTS.map(Lies))
+    st.text(max_size=20),
+)
+VALUES = st.one_of(
+    TEXTS,
+    st.integers(),
+    st.floats(allow_nan=True),
+    st.none(),
+    st.booleans(),
+    st.lists(st.one_of(st.integers(-(10**6), 10**6), TEXTS), max_size=4),
+    st.tuples(st.integers()),
+    TEXTS.map(Lies),
+)
 
 
 def test_generated_values(seeded, scale):
-    @settings(max_examples=150 * scale, deadline=None, database=None,
-              suppress_health_check=[HealthCheck.function_scoped_fixture, HealthCheck.too_slow])
+    @settings(
+        max_examples=150 * scale,
+        deadline=None,
+        database=None,
+        suppress_health_check=[HealthCheck.function_scoped_fixture, HealthCheck.too_slow],
+    )
     @given(position=st.sampled_from(POSITIONS), value=VALUES)
     def check(position, value):
         attempt(seeded, position, value)

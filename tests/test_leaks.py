@@ -1,4 +1,5 @@
 """Memory and references stay flat: every method called many times over a null host."""
+
 import datetime
 import gc
 import os
@@ -6,10 +7,10 @@ import sys
 import tracemalloc
 
 import pytest
-
-import gateways
 import summary
 from null_host import PANDAS, NullBase
+
+import gateways
 
 PAGE = os.sysconf("SC_PAGE_SIZE")
 
@@ -18,9 +19,17 @@ def classes():
     """The six classes over the null host (subclasses, so the real classes stay as they are);
     their constructors reach the null base through the rebound module-level base names."""
     null_reads = {"get": NullBase.get, "explode": NullBase.explode, "set_constraint": NullBase.set_constraint}
-    return {cls.__name__: type(cls.__name__, (cls,), null_reads) for cls in (
-        gateways.GatewaySettings, gateways.GatewayNames, gateways.GatewaySteps, gateways.CapReport,
-        gateways.CCTypeCapReport, gateways.TrailingCapReport)}
+    return {
+        cls.__name__: type(cls.__name__, (cls,), null_reads)
+        for cls in (
+            gateways.GatewaySettings,
+            gateways.GatewayNames,
+            gateways.GatewaySteps,
+            gateways.CapReport,
+            gateways.CCTypeCapReport,
+            gateways.TrailingCapReport,
+        )
+    }
 
 
 def calls(c, args):
@@ -76,19 +85,40 @@ def null_host(monkeypatch):
     monkeypatch.setattr(gateways, "Db", NullBase)
 
 
-NAMES = ["GatewaySettings()", "TrailingCapReport()", "disable", "get_first_dom", "get_get_tomorrow", "cap_report",
-         "mtd_cap_report", "today_cap_report", "cap_limits", "mtd_cascade_report", "get_exploded",
-         "gateway_corp_list", "update_lists", "next_app_step_id", "get_no_cvv_required", "get_mid_numbers_by_mid_id",
-         "get_mid_numbers_by_gateway_id", "increment_transaction_counts", "get_alert_level", "get_gateway_cap_model",
-         "refused value", "wrong arguments"]
+NAMES = [
+    "GatewaySettings()",
+    "TrailingCapReport()",
+    "disable",
+    "get_first_dom",
+    "get_get_tomorrow",
+    "cap_report",
+    "mtd_cap_report",
+    "today_cap_report",
+    "cap_limits",
+    "mtd_cascade_report",
+    "get_exploded",
+    "gateway_corp_list",
+    "update_lists",
+    "next_app_step_id",
+    "get_no_cvv_required",
+    "get_mid_numbers_by_mid_id",
+    "get_mid_numbers_by_gateway_id",
+    "increment_transaction_counts",
+    "get_alert_level",
+    "get_gateway_cap_model",
+    "refused value",
+    "wrong arguments",
+]
 
 
 def test_every_method_is_checked():
     assert sorted(calls(classes(), fresh_arguments())) == sorted(NAMES)
 
 
-@pytest.mark.skipif(os.environ.get("GATEWAYS_SANITIZED") == "1",
-                    reason="AddressSanitizer keeps freed memory in quarantine; the plain build measures growth")
+@pytest.mark.skipif(
+    os.environ.get("GATEWAYS_SANITIZED") == "1",
+    reason="AddressSanitizer keeps freed memory in quarantine; the plain build measures growth",
+)
 @pytest.mark.parametrize("name", NAMES)
 def test_memory_stays_flat(name, scale):
     call = calls(classes(), fresh_arguments())[name]

@@ -1,4 +1,5 @@
 """The module frame: namespace, classes, method objects, binding, errors, constructors."""
+
 import inspect
 import pickle
 import sys
@@ -12,11 +13,26 @@ from models import db as models_db
 CLASSES = ["GatewaySettings", "GatewayNames", "GatewaySteps", "CapReport", "CCTypeCapReport", "TrailingCapReport"]
 CLIENT_CLASSES = CLASSES[:3]
 REGISTRY = {
-    "GatewaySettings": ["__init__", "get_exploded", "disable", "get_first_dom", "get_get_tomorrow", "cap_report",
-                        "mtd_cap_report", "today_cap_report", "mtd_cascade_report", "cap_limits"],
+    "GatewaySettings": [
+        "__init__",
+        "get_exploded",
+        "disable",
+        "get_first_dom",
+        "get_get_tomorrow",
+        "cap_report",
+        "mtd_cap_report",
+        "today_cap_report",
+        "mtd_cascade_report",
+        "cap_limits",
+    ],
     "GatewayNames": ["__init__", "gateway_corp_list", "update_lists"],
-    "GatewaySteps": ["__init__", "next_app_step_id", "get_no_cvv_required", "get_mid_numbers_by_mid_id",
-                     "get_mid_numbers_by_gateway_id"],
+    "GatewaySteps": [
+        "__init__",
+        "next_app_step_id",
+        "get_no_cvv_required",
+        "get_mid_numbers_by_mid_id",
+        "get_mid_numbers_by_gateway_id",
+    ],
     "CapReport": ["__init__", "get_alert_level", "increment_transaction_counts", "get_gateway_cap_model"],
     "CCTypeCapReport": ["__init__", "get_alert_level", "get_gateway_cap_model"],
     "TrailingCapReport": ["__init__", "get_alert_level", "get_gateway_cap_model"],
@@ -26,8 +42,11 @@ CAP_CLASSES = CLASSES[3:]
 
 def methods(cls):
     """The class's functions in namespace order, static ones unwrapped."""
-    return {name: (value.__func__ if isinstance(value, staticmethod) else value)
-            for name, value in vars(cls).items() if not name.startswith("__") or name == "__init__"}
+    return {
+        name: (value.__func__ if isinstance(value, staticmethod) else value)
+        for name, value in vars(cls).items()
+        if not name.startswith("__") or name == "__init__"
+    }
 
 
 def reference_function(function):
@@ -46,8 +65,11 @@ class TestNamespace:
         names = [n for n in vars(gateways) if not n.startswith("__")]
         assert names == ["pd", "dt", "ClientStructure", "Db", "mod_conf", *CLASSES]
         import datetime
+
         import pandas
+
         from models import config
+
         assert (gateways.pd, gateways.dt, gateways.mod_conf) == (pandas, datetime, config)
 
     def test_registry(self):
@@ -74,6 +96,7 @@ class TestNamespace:
         classes = [getattr(first, name) for name in CLASSES]
         monkeypatch.delitem(sys.modules, "gateways")
         import gateways as again
+
         assert again is first
         assert [getattr(again, name) for name in CLASSES] == classes
 
@@ -105,8 +128,10 @@ class TestMethodObjects:
         assert gateways.GatewaySteps.get_no_cvv_required.__defaults__ == (False,)
         assert gateways.CapReport.increment_transaction_counts.__defaults__ == (False,)
         assert gateways.CapReport.increment_transaction_counts.__defaults__[0] is False
-        assert str(inspect.signature(gateways.CapReport.increment_transaction_counts)) == \
-            "(self, mid_id, processor, step, is_lp=False)"
+        assert (
+            str(inspect.signature(gateways.CapReport.increment_transaction_counts))
+            == "(self, mid_id, processor, step, is_lp=False)"
+        )
 
     def test_constructor_defaults_and_signature(self):
         for name in CLIENT_CLASSES:
@@ -142,12 +167,27 @@ class TestMethodObjects:
 
 # Call shapes to compare with a Python function of the same signature.
 CALL_SHAPES = [
-    ((), {}), ((1,), {}), ((1, 2), {}), ((1, 2, 3), {}), ((1, 2, 3, 4), {}), ((1, 2, 3, 4, 5, 6), {}),
-    ((), {"self": 1}), ((1,), {"db": 2}), ((1,), {"self": 2}), ((1, 2), {"db": 3}),
-    ((1,), {"nope": 2}), ((1, 2), {"account_id": 3, "x": 4}), ((), {"db": 1, "account_id": 2}),
-    ((1,), {"db": 2, "account_id": 3}), ((1, 2, 3), {"account_id": 4}),
-    ((1, 2, 3), {"is_lp": 4}), ((1,), {"crm_id": 2, "s_date": 3}), ((1, 2), {"crm_id": 3}),
-    ((), {"mid_id": 1, "step": 2}), ((1, 2, 3, 4, 5), {}), ((1,), {"columns": 2}),
+    ((), {}),
+    ((1,), {}),
+    ((1, 2), {}),
+    ((1, 2, 3), {}),
+    ((1, 2, 3, 4), {}),
+    ((1, 2, 3, 4, 5, 6), {}),
+    ((), {"self": 1}),
+    ((1,), {"db": 2}),
+    ((1,), {"self": 2}),
+    ((1, 2), {"db": 3}),
+    ((1,), {"nope": 2}),
+    ((1, 2), {"account_id": 3, "x": 4}),
+    ((), {"db": 1, "account_id": 2}),
+    ((1,), {"db": 2, "account_id": 3}),
+    ((1, 2, 3), {"account_id": 4}),
+    ((1, 2, 3), {"is_lp": 4}),
+    ((1,), {"crm_id": 2, "s_date": 3}),
+    ((1, 2), {"crm_id": 3}),
+    ((), {"mid_id": 1, "step": 2}),
+    ((1, 2, 3, 4, 5), {}),
+    ((1,), {"columns": 2}),
 ]
 
 
@@ -175,8 +215,9 @@ def test_keywords_must_be_strings():
 
 # -- Constructors ----------------------------------------------------------------------
 
+
 class RecordingBase:
-    calls = []
+    calls = []  # noqa: RUF012 (shared on purpose: every instance records into it)
 
     def __init__(*args):  # self included: the constructors call it as a plain function
         RecordingBase.calls.append(("base", args))
@@ -186,6 +227,7 @@ def recording(cls):
     class Recorded(cls):
         def set_constraint(self, name, columns):
             RecordingBase.calls.append(("set_constraint", (name, columns)))
+
     return Recorded
 
 

@@ -2,10 +2,10 @@
 
 import pandas
 import pytest
-
-import gateways
 from conftest import insert
 from recording import Host, Result
+
+import gateways
 
 GN, GST = gateways.GatewayNames, gateways.GatewaySteps
 CANDIDATES = list(range(1, 1000))
@@ -21,6 +21,7 @@ def steps_host(**kwargs):
 
 # -- gateway_corp_list ---------------------------------------------------------------
 
+
 class TestCorpList:
     @pytest.mark.parametrize("extra", [(), (False,), (None,), (0,), ("",)])
     def test_every_crm(self, extra):
@@ -35,7 +36,9 @@ class TestCorpList:
         GN.gateway_corp_list(host, crm_id=crm_id)
         assert host.gets[0][1]["where"] == " WHERE crm_id = 17 "
 
+
 # -- update_lists --------------------------------------------------------------------------
+
 
 class TestUpdateListsRecorded:
     def test_statements_and_lists(self):
@@ -43,7 +46,8 @@ class TestUpdateListsRecorded:
         lists = GN.update_lists(host, 8)
         assert host.engine.statements == [
             "select  id from ui_54407332_clients.gateways where crm_id = '8'",
-            "select gateway_id from ui_54407332_clients.gateway_settings where crm_id = '8'"]
+            "select gateway_id from ui_54407332_clients.gateway_settings where crm_id = '8'",
+        ]
         assert list(lists) == ["gt_list", "gateways_up", "gateway_set_up", "gateways_ins", "gateway_set_ins"]
         assert lists["gt_list"] == CANDIDATES
         assert lists["gateways_up"] == [5, 1500, 5, "7"] and lists["gateway_set_up"] == [5, 3, 3]
@@ -82,7 +86,9 @@ class TestUpdateListsRecorded:
         assert first["gt_list"] is not second["gt_list"] and first == second
         assert len({id(v) for v in first.values()}) == 5
 
+
 # -- steps: recorded -----------------------------------------------------------------------
+
 
 class TestStepsRecorded:
     def test_next_app_step_id(self):
@@ -100,14 +106,16 @@ class TestStepsRecorded:
         args = () if columns is None else (columns,)
         assert GST.get_no_cvv_required(host, crm_id, *args) is host.frame
         expected = False if columns is None else columns
-        ((passed,), kwargs), = host.gets
+        (((passed,), kwargs),) = host.gets
         assert passed is expected
         assert kwargs == {"where": " where scv_level= 'not required' and crm_id='17'"}
 
     def test_mid_numbers_by_mid_id(self):
         host = steps_host(frame=pandas.DataFrame({"crm_id": [1, 1, 2], "mid_number": ["A", "A", "B"]}))
-        assert GST.get_mid_numbers_by_mid_id(host, "12", 2.0) == [{"crm_id": 1, "mid_number": "A"},
-                                                                   {"crm_id": 2, "mid_number": "B"}]
+        assert GST.get_mid_numbers_by_mid_id(host, "12", 2.0) == [
+            {"crm_id": 1, "mid_number": "A"},
+            {"crm_id": 2, "mid_number": "B"},
+        ]
         assert host.gets == [((["crm_id", "mid_number"],), {"where": " where mid_id=12 and step=2"})]
 
     def test_mid_numbers_by_gateway_id(self):
@@ -115,26 +123,42 @@ class TestStepsRecorded:
         assert GST.get_mid_numbers_by_gateway_id(host, "5", 7) == "M2"
         assert host.gets == [((["mid_number"],), {"where": " where gateway_id=5 and crm_id = '7' "})]
 
+
 # -- end to end ------------------------------------------------------------------------------
+
 
 @pytest.fixture
 def configured(db):
-    insert(db, "ui_54407332_clients.gateways", [
-        dict(id=1, crm_id=1, gateway_corp="Acme"), dict(id=2, crm_id=1, gateway_corp="Acme"),
-        dict(id=1500, crm_id=1, gateway_corp="Beta"), dict(id=9, crm_id=2, gateway_corp="Gamma")])
-    insert(db, "ui_54407332_clients.gateway_settings", [
-        dict(gateway_id=2, crm_id=1), dict(gateway_id=3, crm_id=1), dict(gateway_id=9, crm_id=2)])
-    insert(db, "ui_54407332_clients.steps", [
-        dict(app_step_id=1, crm_id=1, step=1, mid_id=12, mid_number="M-1", gateway_id=5, scv_level="not required"),
-        dict(app_step_id=2, crm_id=1, step=2, mid_id=12, mid_number="M-1", gateway_id=5, scv_level="required"),
-        dict(app_step_id=3, crm_id=2, step=2, mid_id=12, mid_number="M-1", gateway_id=6, scv_level="Not Required"),
-        dict(app_step_id=4, crm_id=1, step=2, mid_id=12, mid_number="M-1", gateway_id=5, scv_level="not  required"),
-        dict(app_step_id=41, crm_id=2, step=2, mid_id=12, mid_number=None, gateway_id=6, scv_level="not required"),
-        dict(app_step_id=5, crm_id=3, step=2, mid_id=12, mid_number="M-9", gateway_id=7, scv_level=None),
-        dict(app_step_id=6, crm_id=1, step=3, mid_id=13, mid_number=None, gateway_id=8, scv_level=None),
-        dict(app_step_id=7, crm_id=1, step=3, mid_id=13, mid_number="M-13", gateway_id=8, scv_level=None),
-        dict(app_step_id=8, crm_id=1, step=4, mid_id=13, mid_number="M-14", gateway_id=8, scv_level=None),
-    ])
+    insert(
+        db,
+        "ui_54407332_clients.gateways",
+        [
+            dict(id=1, crm_id=1, gateway_corp="Acme"),
+            dict(id=2, crm_id=1, gateway_corp="Acme"),
+            dict(id=1500, crm_id=1, gateway_corp="Beta"),
+            dict(id=9, crm_id=2, gateway_corp="Gamma"),
+        ],
+    )
+    insert(
+        db,
+        "ui_54407332_clients.gateway_settings",
+        [dict(gateway_id=2, crm_id=1), dict(gateway_id=3, crm_id=1), dict(gateway_id=9, crm_id=2)],
+    )
+    insert(
+        db,
+        "ui_54407332_clients.steps",
+        [
+            dict(app_step_id=1, crm_id=1, step=1, mid_id=12, mid_number="M-1", gateway_id=5, scv_level="not required"),
+            dict(app_step_id=2, crm_id=1, step=2, mid_id=12, mid_number="M-1", gateway_id=5, scv_level="required"),
+            dict(app_step_id=3, crm_id=2, step=2, mid_id=12, mid_number="M-1", gateway_id=6, scv_level="Not Required"),
+            dict(app_step_id=4, crm_id=1, step=2, mid_id=12, mid_number="M-1", gateway_id=5, scv_level="not  required"),
+            dict(app_step_id=41, crm_id=2, step=2, mid_id=12, mid_number=None, gateway_id=6, scv_level="not required"),
+            dict(app_step_id=5, crm_id=3, step=2, mid_id=12, mid_number="M-9", gateway_id=7, scv_level=None),
+            dict(app_step_id=6, crm_id=1, step=3, mid_id=13, mid_number=None, gateway_id=8, scv_level=None),
+            dict(app_step_id=7, crm_id=1, step=3, mid_id=13, mid_number="M-13", gateway_id=8, scv_level=None),
+            dict(app_step_id=8, crm_id=1, step=4, mid_id=13, mid_number="M-14", gateway_id=8, scv_level=None),
+        ],
+    )
     return db
 
 
@@ -150,7 +174,7 @@ class TestNamesEndToEnd:
         lists = GN(configured).update_lists(1)
         assert sorted(lists["gateways_up"]) == [1, 2, 1500] and sorted(lists["gateway_set_up"]) == [2, 3]
         assert lists["gateways_ins"] == list(range(3, 1000))
-        assert lists["gateway_set_ins"] == [1] + list(range(4, 1000)) + [1500]
+        assert lists["gateway_set_ins"] == [1, *list(range(4, 1000)), 1500]
         assert 1000 not in lists["gt_list"] and lists["gt_list"][-1] == 999
 
     def test_update_lists_of_an_unknown_crm(self, configured):
@@ -177,8 +201,12 @@ class TestStepsEndToEnd:
 
     def test_mid_numbers_by_mid_id(self, configured):
         records = GST(configured).get_mid_numbers_by_mid_id("12", 2.0)
-        assert records == [{"crm_id": 1, "mid_number": "M-1"}, {"crm_id": 2, "mid_number": "M-1"},
-                           {"crm_id": 2, "mid_number": None}, {"crm_id": 3, "mid_number": "M-9"}]
+        assert records == [
+            {"crm_id": 1, "mid_number": "M-1"},
+            {"crm_id": 2, "mid_number": "M-1"},
+            {"crm_id": 2, "mid_number": None},
+            {"crm_id": 3, "mid_number": "M-9"},
+        ]
         assert GST(configured).get_mid_numbers_by_mid_id(99, 1) is None
 
     def test_mid_numbers_by_gateway_id(self, configured):

@@ -1,4 +1,5 @@
 """The README's usage example runs as written, against the test database."""
+
 import contextlib
 import io
 import re

@@ -1,17 +1,18 @@
 """The scale benchmark's generator and table at a tiny size, and the order reports' figures
 on its data against the same figures computed in SQL of their own."""
+
 import io
 import sys
 from decimal import Decimal
 
 import pytest
-
-import gateways
 from conftest import HOST, query
 
+import gateways
+
 sys.path.insert(0, str(HOST.parent / "benchmarks"))
-import scale  # noqa: E402
-import synthetic  # noqa: E402
+import scale
+import synthetic
 
 ORDERS, CRMS = 4000, 3
 
@@ -33,37 +34,51 @@ def frame_per_gateway(df, column):
 
 class TestGenerator:
     def test_shape(self, installation):
-        [(orders, crm1, declined, first, last)] = query(installation, """
+        [(orders, crm1, declined, first, last)] = query(
+            installation,
+            """
             select count(*), count(*) filter (where crm_id = 1), count(*) filter (where decline_reason is not null),
-                   min(time_stamp)::date, max(time_stamp)::date from crm_global.orders""")
+                   min(time_stamp)::date, max(time_stamp)::date from crm_global.orders""",
+        )
         assert orders == ORDERS and crm1 == ORDERS // 2 and declined == ORDERS * 12 // 100
         assert (last - first).days == synthetic.DAYS
-        [(cycles, retries, orphans)] = query(installation, """
+        [(cycles, retries, orphans)] = query(
+            installation,
+            """
             select count(*), count(parent_id),
                    count(*) filter (where not exists (select from crm_global.orders o
                                                       where o.order_id = c.order_id and o.crm_id = c.crm_id))
-            from augmented_data.order_cycles c""")
+            from augmented_data.order_cycles c""",
+        )
         assert cycles == ORDERS and orphans == 0 and abs(retries / ORDERS - 0.05) < 0.01
         # every retry's parent is an earlier order of its CRM with a dead-MID action
-        assert query(installation, """
+        assert query(
+            installation,
+            """
             select count(*) from augmented_data.order_cycles c
             where c.parent_id is not null and not exists (
                 select from processing.processing_actions a join crm_global.orders p
                   on p.order_id = a.order_id and p.crm_id = a.crm_id
                 where a.order_id = c.parent_id and a.crm_id = c.crm_id and a.is_dead_mid_cascade
-                  and p.order_id < c.order_id)""") == [(0,)]
-        assert query(installation, "select count(distinct crm_id), count(*) from ui_54407332_clients.gateway_settings") \
-            == [(CRMS, CRMS * synthetic.GATEWAYS)]
+                  and p.order_id < c.order_id)""",
+        ) == [(0,)]
+        assert query(
+            installation, "select count(distinct crm_id), count(*) from ui_54407332_clients.gateway_settings"
+        ) == [(CRMS, CRMS * synthetic.GATEWAYS)]
         assert query(installation, "select count(*) from processing.cap") == [(synthetic.CAP_ROWS,)]
 
     def test_same_rows_every_load(self, installation):
-        checksum = "select md5(string_agg(concat_ws(' ', order_id, gateway_id, order_total, decline_reason), ',' " \
-                   "order by order_id)) from crm_global.orders"
+        checksum = (
+            "select md5(string_agg(concat_ws(' ', order_id, gateway_id, order_total, decline_reason), ',' "
+            "order by order_id)) from crm_global.orders"
+        )
         before = query(installation, checksum)
         synthetic.load(installation.engine, ORDERS, CRMS)
         assert query(installation, checksum) == before
 
-    @pytest.mark.parametrize("text, orders", [("100k", 100_000), ("1M", 1_000_000), ("10M", 10_000_000), ("2500", 2500)])
+    @pytest.mark.parametrize(
+        "text, orders", [("100k", 100_000), ("1M", 1_000_000), ("10M", 10_000_000), ("2500", 2500)]
+    )
     def test_sizes(self, text, orders):
         assert synthetic.parse_size(text) == orders
 
@@ -78,12 +93,22 @@ class TestFigures:
     def test_month_and_all_time(self, installation):
         settings = gateways.GatewaySettings(installation)
         first = settings.get_first_dom()
-        month = per_gateway(query(installation, f"""
+        month = per_gateway(
+            query(
+                installation,
+                f"""
             select gateway_id, sum(order_total) from crm_global.orders
-            where crm_id = 1 and decline_reason is null and time_stamp >= '{first}' group by gateway_id"""))
-        ever = per_gateway(query(installation, """
+            where crm_id = 1 and decline_reason is null and time_stamp >= '{first}' group by gateway_id""",
+            )
+        )
+        ever = per_gateway(
+            query(
+                installation,
+                """
             select gateway_id, sum(order_total) from crm_global.orders
-            where crm_id = 1 and decline_reason is null group by gateway_id"""))
+            where crm_id = 1 and decline_reason is null group by gateway_id""",
+            )
+        )
         assert frame_per_gateway(settings.mtd_cap_report(1), "processed") == {g: v for g, v in month.items() if v}
         assert frame_per_gateway(settings.cap_report(1), "processed") == ever
         assert len(ever) == synthetic.GATEWAYS
@@ -91,7 +116,10 @@ class TestFigures:
     def test_cascade(self, installation):
         settings = gateways.GatewaySettings(installation)
         first, tomorrow = settings.get_first_dom(), settings.get_get_tomorrow()
-        expected = per_gateway(query(installation, f"""
+        expected = per_gateway(
+            query(
+                installation,
+                f"""
             select o.gateway_id, sum(o.order_total) from crm_global.orders o
             where o.crm_id = 1 and exists (
                 select from augmented_data.order_cycles c
@@ -99,7 +127,9 @@ class TestFigures:
                   and c.time_stamp between '{first}' and '{tomorrow}'
                   and c.parent_id in (select order_id from processing.processing_actions
                                       where crm_id = 1 and is_dead_mid_cascade))
-            group by o.gateway_id"""))
+            group by o.gateway_id""",
+            )
+        )
         assert frame_per_gateway(settings.mtd_cascade_report(1), "cascade_processed") == expected
 
 

@@ -1,21 +1,31 @@
 """The installed type stubs match the built module (mypy's stubtest)."""
+
 import os
 import shutil
 import subprocess
 import sys
 from pathlib import Path
 
-import gateways
 from conftest import HOST
+
+import gateways
 
 STUBS = HOST.parent / "stubs"
 
 
 def stubtest(stub_dir):
-    env = dict(os.environ, MYPYPATH=os.pathsep.join([str(stub_dir), str(HOST)]),
-               PYTHONPATH=os.pathsep.join([str(HOST), os.path.dirname(gateways.__file__)]))
-    return subprocess.run([sys.executable, "-m", "mypy.stubtest", "gateways", "--mypy-config-file",
-                           str(STUBS / "mypy.ini")], env=env, capture_output=True, text=True, cwd=stub_dir)
+    env = dict(
+        os.environ,
+        MYPYPATH=os.pathsep.join([str(stub_dir), str(HOST)]),
+        PYTHONPATH=os.pathsep.join([str(HOST), os.path.dirname(gateways.__file__)]),
+    )
+    return subprocess.run(
+        [sys.executable, "-m", "mypy.stubtest", "gateways", "--mypy-config-file", str(STUBS / "mypy.ini")],
+        env=env,
+        capture_output=True,
+        text=True,
+        cwd=stub_dir,
+    )
 
 
 def test_stub_package_installed_beside_the_module():
@@ -29,8 +39,13 @@ def mypy(source, tmp_path):
     caller.write_text(source)
     env = dict(os.environ, MYPYPATH=str(HOST))
     # pandas and SQLAlchemy 1.4 are untyped; a missing gateways stub is import-not-found
-    return subprocess.run([sys.executable, "-m", "mypy", "--no-incremental", "--disable-error-code=import-untyped",
-                           str(caller)], env=env, capture_output=True, text=True, cwd=tmp_path)
+    return subprocess.run(
+        [sys.executable, "-m", "mypy", "--no-incremental", "--disable-error-code=import-untyped", str(caller)],
+        env=env,
+        capture_output=True,
+        text=True,
+        cwd=tmp_path,
+    )
 
 
 TYPED_CALLER = """
@@ -48,8 +63,9 @@ def month(db: Database) -> datetime.date:
 def test_mypy_finds_the_installed_stubs(tmp_path):
     result = mypy(TYPED_CALLER, tmp_path)
     assert result.returncode == 0, result.stdout + result.stderr
-    wrong = mypy(TYPED_CALLER.replace("return settings.get_first_dom()", "return settings.get_first_dom() + 1"),
-                 tmp_path)
+    wrong = mypy(
+        TYPED_CALLER.replace("return settings.get_first_dom()", "return settings.get_first_dom() + 1"), tmp_path
+    )
     assert wrong.returncode != 0 and "Unsupported operand types" in wrong.stdout, wrong.stdout
 
 

@@ -1,9 +1,9 @@
 """What reaches PostgreSQL, and what the tables hold: for checking that nothing else happened."""
+
 import contextlib
 
-from sqlalchemy import event
-
 from conftest import TABLES, query
+from sqlalchemy import event
 
 CANARY = "public.canary"
 
@@ -31,6 +31,8 @@ def create_canary(db):
 
 def checksums(db):
     """A checksum of every table's rows, read in one round trip."""
-    parts = " union all ".join(f"select '{table}', md5(coalesce(string_agg(t::text, '|' order by t::text), '')) "
-                               f"from {table} t" for table in TABLES + [CANARY])
+    parts = " union all ".join(
+        f"select '{table}', md5(coalesce(string_agg(t::text, '|' order by t::text), '')) from {table} t"
+        for table in [*TABLES, CANARY]
+    )
     return dict(query(db, parts))

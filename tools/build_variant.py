@@ -6,6 +6,7 @@ Configures and builds in FOLDER (kept, so rebuilds are incremental) with the run
 interpreter and its pybind11, and installs the module and its stubs into FOLDER/install.
 Prints that folder.
 """
+
 import os
 import subprocess
 import sys
@@ -16,13 +17,25 @@ ROOT = Path(__file__).resolve().parent.parent
 
 def build(folder, *definitions):
     import pybind11
+
     folder = Path(folder).resolve()
     bin_dir = Path(sys.executable).parent
     env = dict(os.environ, PATH=os.pathsep.join([str(bin_dir), os.environ["PATH"]]))
     cmake = str(bin_dir / "cmake")
     steps = [
-        [cmake, "-S", str(ROOT), "-B", str(folder), "-G", "Ninja", f"-DPython_EXECUTABLE={sys.executable}",
-         f"-Dpybind11_DIR={pybind11.get_cmake_dir()}", "-DCMAKE_BUILD_TYPE=Release", *definitions],
+        [
+            cmake,
+            "-S",
+            str(ROOT),
+            "-B",
+            str(folder),
+            "-G",
+            "Ninja",
+            f"-DPython_EXECUTABLE={sys.executable}",
+            f"-Dpybind11_DIR={pybind11.get_cmake_dir()}",
+            "-DCMAKE_BUILD_TYPE=Release",
+            *definitions,
+        ],
         [cmake, "--build", str(folder)],
         [cmake, "--install", str(folder), "--prefix", str(folder / "install")],
     ]

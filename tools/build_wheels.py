@@ -7,6 +7,7 @@ clean folder.
 Each wheel is built by pip in an isolated build environment (build-system.requires), in
 a build folder of its own under build/wheel/.
 """
+
 import argparse
 import glob
 import os
@@ -23,8 +24,10 @@ VERSIONS = ["3.10", "3.11", "3.12", "3.13"]
 
 def interpreter(version):
     root = os.environ.get("PYENV_ROOT", os.path.expanduser("~/.pyenv"))
-    found = sorted(glob.glob(f"{root}/versions/{version}.*/bin/python{version}"),
-                   key=lambda path: [int(part) for part in re.findall(r"\d+", path)])
+    found = sorted(
+        glob.glob(f"{root}/versions/{version}.*/bin/python{version}"),
+        key=lambda path: [int(part) for part in re.findall(r"\d+", path)],
+    )
     if found:
         return found[-1]
     path = shutil.which(f"python{version}")
@@ -40,8 +43,18 @@ def run(*command, cwd=ROOT):
 
 def build_wheel(version, raw):
     python = interpreter(version)
-    run(python, "-m", "pip", "wheel", "--no-deps", "--disable-pip-version-check", "-w", raw,
-        "--config-settings=build-dir=build/wheel/{wheel_tag}", ".")
+    run(
+        python,
+        "-m",
+        "pip",
+        "wheel",
+        "--no-deps",
+        "--disable-pip-version-check",
+        "-w",
+        raw,
+        "--config-settings=build-dir=build/wheel/{wheel_tag}",
+        ".",
+    )
 
 
 def check_sdist(sdist, version="3.12"):
@@ -50,10 +63,14 @@ def check_sdist(sdist, version="3.12"):
         shutil.copy(sdist, folder)
         run(interpreter(version), "-m", "venv", Path(folder) / "venv")
         python = Path(folder) / "venv" / "bin" / "python"
-        run(python, "-m", "pip", "install", "-q", "--disable-pip-version-check", Path(folder) / sdist.name,
-            cwd=folder)
-        run(python, "-c", "import importlib.util as u, sys; spec = u.find_spec('gateways'); "
-                          "sys.exit(spec is None or not spec.origin.endswith('.so'))", cwd=folder)
+        run(python, "-m", "pip", "install", "-q", "--disable-pip-version-check", Path(folder) / sdist.name, cwd=folder)
+        run(
+            python,
+            "-c",
+            "import importlib.util as u, sys; spec = u.find_spec('gateways'); "
+            "sys.exit(spec is None or not spec.origin.endswith('.so'))",
+            cwd=folder,
+        )
 
 
 def main(argv=None):
@@ -72,7 +89,7 @@ def main(argv=None):
         stale.unlink()
     run(sys.executable, "-m", "build", "--sdist", "--outdir", args.out, ".")
     check_sdist(next(args.out.glob("gateways-*.tar.gz")))
-    print("\n".join(["", "built:"] + sorted(path.name for path in args.out.iterdir())))
+    print("\n".join(["", "built:", *sorted(path.name for path in args.out.iterdir())]))
 
 
 if __name__ == "__main__":

@@ -1,4 +1,5 @@
 """Host configuration: the only setting ``gateways`` reads is ``timeOffset``."""
+
 import os
 
 _VARIABLE = "GATEWAYS_TIME_OFFSET"

@@ -1,12 +1,13 @@
 """The host's database object and the two base classes that ``gateways`` derives from."""
+
 import os
 import re
 
 # The host contract is SQLAlchemy 1.4's Engine.execute; on 1.4 it warns that 2.0 removed it.
 os.environ.setdefault("SQLALCHEMY_SILENCE_UBER_WARNING", "1")
 
-import pandas as pd  # noqa: E402
-import sqlalchemy  # noqa: E402
+import pandas as pd
+import sqlalchemy
 
 _IDENTIFIER = re.compile(r"[A-Za-z_][A-Za-z0-9_]*\Z")
 
@@ -75,6 +76,10 @@ def column_list(columns):
 
 class _Table:
     """What both base classes offer: the object's own table, its key, rows and explode."""
+
+    engine: sqlalchemy.engine.Engine
+    schema: str
+    table: str
 
     def set_constraint(self, name, columns):
         self.constraint_name = name

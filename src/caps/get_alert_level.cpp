@@ -18,7 +18,7 @@ py::object get_trailing_alert_level_(const Frame& frame) {
 }  // namespace
 
 const MethodSpec get_alert_level = {"get_alert_level", {"self"}, {}, false, get_alert_level_, __FILE__, __LINE__};
-const MethodSpec get_trailing_alert_level = {"get_alert_level", {"self"}, {}, false, get_trailing_alert_level_,
-                                             __FILE__, __LINE__};
+const MethodSpec get_trailing_alert_level = {"get_alert_level",         {"self"}, {},      false,
+                                             get_trailing_alert_level_, __FILE__, __LINE__};
 
 }  // namespace gateways::caps

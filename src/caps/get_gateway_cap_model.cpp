@@ -9,7 +9,8 @@ namespace {
 
 constexpr sql::Template statement{R"(
         select b.gateway_id, b.crm_id, a.* from {schema}.{table} a inner join ui_54407332_clients.steps b on b.mid_id = a.mid_id and b.crm_id = '{crm_id}' and b.step = a.step
-        )", {"schema", "table", "crm_id"}};
+        )",
+                                  {"schema", "table", "crm_id"}};
 
 py::object get_gateway_cap_model_(const Frame& frame) {
     const State& s = frame.names;
@@ -25,7 +26,7 @@ py::object get_gateway_cap_model_(const Frame& frame) {
 
 }  // namespace
 
-const MethodSpec get_gateway_cap_model = {"get_gateway_cap_model", {"self", "crm_id"}, {}, false,
-                                          get_gateway_cap_model_, __FILE__, __LINE__};
+const MethodSpec get_gateway_cap_model = {"get_gateway_cap_model", {"self", "crm_id"}, {},      false,
+                                          get_gateway_cap_model_,  __FILE__,           __LINE__};
 
 }  // namespace gateways::caps

@@ -16,7 +16,8 @@ py::object increment_transaction_counts_(const Frame& frame) {
     py::handle self = frame.arg(0), mid_id = frame.arg(1), step = frame.arg(3), is_lp = frame.arg(4);
     // frame.arg(2), the processor, takes no part: every processor's row is counted.
 
-    std::string_view set = is_true(is_lp) ? "used_dtc = used_dtc+1 , used_lptc = used_lptc+1" : "used_dtc = used_dtc+1 ";
+    std::string_view set =
+        is_true(is_lp) ? "used_dtc = used_dtc+1 , used_lptc = used_lptc+1" : "used_dtc = used_dtc+1 ";
 
     py::object execute = getattr(getattr(self, s.engine), s.execute);
     sql::Value schema = sql::identifier(getattr(self, s.schema), "schema", s.accepted_names);
@@ -32,8 +33,12 @@ py::object increment_transaction_counts_(const Frame& frame) {
 
 }  // namespace
 
-const MethodSpec increment_transaction_counts = {
-    "increment_transaction_counts", {"self", "mid_id", "processor", "step", "is_lp"}, {Default::False}, false,
-    increment_transaction_counts_, __FILE__, __LINE__};
+const MethodSpec increment_transaction_counts = {"increment_transaction_counts",
+                                                 {"self", "mid_id", "processor", "step", "is_lp"},
+                                                 {Default::False},
+                                                 false,
+                                                 increment_transaction_counts_,
+                                                 __FILE__,
+                                                 __LINE__};
 
 }  // namespace gateways::caps

@@ -25,15 +25,14 @@ Py_ssize_t parameter_index(PyObject* names, PyObject* keyword) {
 void too_many_positional(const Parameters& p, Py_ssize_t given) {
     Py_ssize_t count = PyTuple_GET_SIZE(p.names);
     Py_ssize_t defaults = p.defaults != nullptr ? PyTuple_GET_SIZE(p.defaults) : 0;
-    PyObject* takes = defaults != 0
-        ? PyUnicode_FromFormat("from %zd to %zd", count - defaults, count)
-        : PyUnicode_FromFormat("%zd", count);
+    PyObject* takes = defaults != 0 ? PyUnicode_FromFormat("from %zd to %zd", count - defaults, count)
+                                    : PyUnicode_FromFormat("%zd", count);
     if (takes == nullptr) {
         return;
     }
     bool plural = defaults != 0 || count != 1;
-    PyErr_Format(PyExc_TypeError, "%U() takes %U positional argument%s but %zd %s given",
-                 p.qualname, takes, plural ? "s" : "", given, given == 1 ? "was" : "were");
+    PyErr_Format(PyExc_TypeError, "%U() takes %U positional argument%s but %zd %s given", p.qualname, takes,
+                 plural ? "s" : "", given, given == 1 ? "was" : "were");
     Py_DECREF(takes);
 }
 
@@ -70,8 +69,8 @@ void missing_arguments(const Parameters& p, PyObject** bound, Py_ssize_t require
         Py_XDECREF(head);
     }
     if (listed != nullptr) {
-        PyErr_Format(PyExc_TypeError, "%U() missing %zd required positional argument%s: %U",
-                     p.qualname, missing, missing == 1 ? "" : "s", listed);
+        PyErr_Format(PyExc_TypeError, "%U() missing %zd required positional argument%s: %U", p.qualname, missing,
+                     missing == 1 ? "" : "s", listed);
         Py_DECREF(listed);
     }
     Py_DECREF(names);
@@ -79,8 +78,7 @@ void missing_arguments(const Parameters& p, PyObject** bound, Py_ssize_t require
 
 }  // namespace
 
-bool bind_arguments(const Parameters& p, PyObject* const* args, Py_ssize_t nargs,
-                    PyObject* kwnames, PyObject** bound) {
+bool bind_arguments(const Parameters& p, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames, PyObject** bound) {
     Py_ssize_t count = PyTuple_GET_SIZE(p.names);
     for (Py_ssize_t i = 0; i < count; ++i) {
         bound[i] = i < nargs ? args[i] : nullptr;

@@ -16,7 +16,7 @@ struct Parameters {
 // Fills bound[0 .. len(names)) with borrowed references to the arguments of a vectorcall,
 // defaults filled in. On a call that does not match, raises the interpreter's usual
 // TypeError and returns false.
-bool bind_arguments(const Parameters& parameters, PyObject* const* args, Py_ssize_t nargs,
-                    PyObject* kwnames, PyObject** bound);
+bool bind_arguments(const Parameters& parameters, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames,
+                    PyObject** bound);
 
 }  // namespace gateways

@@ -4,7 +4,7 @@
 
 namespace gateways {
 
-void create_class(py::module_ module, const ClassSpec& spec, py::handle state) {
+void create_class(const py::module_& module, const ClassSpec& spec, py::handle state) {
     py::dict globals = module.attr("__dict__");
     // The base as bound in the module at this moment.
     py::str base_name(spec.base);
@@ -19,9 +19,8 @@ void create_class(py::module_ module, const ClassSpec& spec, py::handle state) {
     py::object metaclass = py::reinterpret_borrow<py::object>(reinterpret_cast<PyObject*>(Py_TYPE(base.ptr())));
     py::tuple bases = py::make_tuple(base);
 
-    py::object namespace_ = py::hasattr(metaclass, "__prepare__")
-        ? metaclass.attr("__prepare__")(spec.name, bases)
-        : py::dict();
+    py::object namespace_ =
+        py::hasattr(metaclass, "__prepare__") ? metaclass.attr("__prepare__")(spec.name, bases) : py::dict();
     namespace_[py::str("__module__")] = py::str("gateways");
     namespace_[py::str("__qualname__")] = py::str(spec.name);
     for (const MethodSpec* method : spec.methods) {

@@ -59,16 +59,16 @@ py::object init_trailing_cap_report(const Frame& frame) {
 
 }  // namespace
 
-const MethodSpec gateway_settings = {"__init__", {"self", "db", "account_id"}, {Default::AccountId}, false,
-                                     init_gateway_settings, __FILE__, __LINE__};
-const MethodSpec gateway_names = {"__init__", {"self", "db", "account_id"}, {Default::AccountId}, false,
-                                  init_gateway_names, __FILE__, __LINE__};
-const MethodSpec gateway_steps = {"__init__", {"self", "db", "account_id"}, {Default::AccountId}, false,
-                                  init_gateway_steps, __FILE__, __LINE__};
+const MethodSpec gateway_settings = {
+    "__init__", {"self", "db", "account_id"}, {Default::AccountId}, false, init_gateway_settings, __FILE__, __LINE__};
+const MethodSpec gateway_names = {
+    "__init__", {"self", "db", "account_id"}, {Default::AccountId}, false, init_gateway_names, __FILE__, __LINE__};
+const MethodSpec gateway_steps = {
+    "__init__", {"self", "db", "account_id"}, {Default::AccountId}, false, init_gateway_steps, __FILE__, __LINE__};
 const MethodSpec cap_report = {"__init__", {"self", "db"}, {}, false, init_cap_report, __FILE__, __LINE__};
 const MethodSpec cc_type_cap_report = {"__init__", {"self", "db"}, {}, false, init_cc_type_cap_report,
-                                       __FILE__, __LINE__};
+                                       __FILE__,   __LINE__};
 const MethodSpec trailing_cap_report = {"__init__", {"self", "db"}, {}, false, init_trailing_cap_report,
-                                        __FILE__, __LINE__};
+                                        __FILE__,   __LINE__};
 
 }  // namespace gateways::constructors

@@ -12,8 +12,7 @@ namespace gateways {
 namespace {
 
 struct Function {
-    PyObject_HEAD
-    vectorcallfunc vectorcall;
+    PyObject_HEAD vectorcallfunc vectorcall;
     const MethodSpec* spec;
     PyObject* name;
     PyObject* qualname;
@@ -120,7 +119,9 @@ void dealloc(PyObject* self) {
     Py_DECREF(type);
 }
 
-PyObject* get_none(PyObject*, void*) { Py_RETURN_NONE; }
+PyObject* get_none(PyObject*, void*) {
+    Py_RETURN_NONE;
+}
 
 PyObject* get_defaults(PyObject* self, void*) {
     PyObject* defaults = reinterpret_cast<Function*>(self)->defaults;
@@ -195,8 +196,8 @@ PyType_Spec spec = {
     "gateways.function",
     sizeof(Function),
     0,
-    Py_TPFLAGS_DEFAULT | Py_TPFLAGS_HAVE_GC | Py_TPFLAGS_HAVE_VECTORCALL |
-        Py_TPFLAGS_METHOD_DESCRIPTOR | Py_TPFLAGS_IMMUTABLETYPE | Py_TPFLAGS_DISALLOW_INSTANTIATION,
+    Py_TPFLAGS_DEFAULT | Py_TPFLAGS_HAVE_GC | Py_TPFLAGS_HAVE_VECTORCALL | Py_TPFLAGS_METHOD_DESCRIPTOR |
+        Py_TPFLAGS_IMMUTABLETYPE | Py_TPFLAGS_DISALLOW_INSTANTIATION,
     slots,
 };
 

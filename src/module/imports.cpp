@@ -7,7 +7,7 @@ namespace {
 
 // __import__(name, globals, None, fromlist, 0) through the builtins' __import__, as the
 // import statement calls it.
-py::object import_statement(py::dict globals, const char* name, std::initializer_list<const char*> fromlist) {
+py::object import_statement(const py::dict& globals, const char* name, std::initializer_list<const char*> fromlist) {
     PyObject* import = PyDict_GetItemString(PyEval_GetBuiltins(), "__import__");
     if (import == nullptr) {
         PyErr_SetString(PyExc_ImportError, "__import__ not found");
@@ -55,12 +55,12 @@ py::object import_from(py::handle module, const char* name) {
 
 }  // namespace
 
-void import_runtime_modules(py::dict globals) {
+void import_runtime_modules(const py::dict& globals) {
     globals["pd"] = import_statement(globals, "pandas", {});
     globals["dt"] = import_statement(globals, "datetime", {});
 }
 
-void import_host_modules(py::dict globals) {
+void import_host_modules(const py::dict& globals) {
     py::object db = import_statement(globals, "models.db", {"ClientStructure", "Db"});
     globals["ClientStructure"] = import_from(db, "ClientStructure");
     globals["Db"] = import_from(db, "Db");

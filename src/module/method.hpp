@@ -37,7 +37,7 @@ enum class Default { False, AccountId };
 struct MethodSpec {
     const char* name;
     std::vector<const char*> parameters;  // in order, self included for instance methods
-    std::vector<Default> defaults;         // for the last parameters, as in a def statement
+    std::vector<Default> defaults;        // for the last parameters, as in a def statement
     bool is_static;
     Implementation implementation;
     const char* file;  // where the traceback entry points

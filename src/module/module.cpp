@@ -19,8 +19,8 @@ namespace gateways {
 namespace {
 
 struct Lifecycle {
-    int64_t interpreter = -1;   // id of the interpreter the module was created in
-    PyObject* module = nullptr;  // strong: the module object handed to every import
+    int64_t interpreter = -1;      // id of the interpreter the module was created in
+    PyObject* module = nullptr;    // strong: the module object handed to every import
     PyObject* executed = nullptr;  // the module object initialisation has begun for
 };
 
@@ -60,7 +60,7 @@ PyObject* create(PyObject* spec, PyModuleDef*) {
     return module;
 }
 
-void initialise(py::module_ module) {
+void initialise(const py::module_& module) {
     check_interpreter_version();
     py::dict globals = module.attr("__dict__");
     import_runtime_modules(globals);
@@ -112,18 +112,12 @@ PyModuleDef_Slot slots[] = {
 };
 
 PyModuleDef definition = {
-    PyModuleDef_HEAD_INIT,
-    "gateways",
-    nullptr,
-    0,
-    nullptr,
-    slots,
-    nullptr,
-    nullptr,
-    nullptr,
+    PyModuleDef_HEAD_INIT, "gateways", nullptr, 0, nullptr, slots, nullptr, nullptr, nullptr,
 };
 
 }  // namespace
 }  // namespace gateways
 
-PyMODINIT_FUNC PyInit_gateways() { return PyModuleDef_Init(&gateways::definition); }
+PyMODINIT_FUNC PyInit_gateways() {
+    return PyModuleDef_Init(&gateways::definition);
+}

@@ -26,7 +26,9 @@ inline py::object owned(PyObject* reference) {
     return py::reinterpret_steal<py::object>(reference);
 }
 
-inline py::object borrowed(PyObject* reference) { return py::reinterpret_borrow<py::object>(reference); }
+inline py::object borrowed(PyObject* reference) {
+    return py::reinterpret_borrow<py::object>(reference);
+}
 
 inline void check(int status) {
     if (status < 0) {
@@ -34,13 +36,17 @@ inline void check(int status) {
     }
 }
 
-inline py::object getattr(py::handle object, PyObject* name) { return owned(PyObject_GetAttr(object.ptr(), name)); }
+inline py::object getattr(py::handle object, PyObject* name) {
+    return owned(PyObject_GetAttr(object.ptr(), name));
+}
 
 inline void setattr(py::handle object, PyObject* name, py::handle value) {
     check(PyObject_SetAttr(object.ptr(), name, value.ptr()));
 }
 
-inline py::object getitem(py::handle object, py::handle key) { return owned(PyObject_GetItem(object.ptr(), key.ptr())); }
+inline py::object getitem(py::handle object, py::handle key) {
+    return owned(PyObject_GetItem(object.ptr(), key.ptr()));
+}
 
 // `object[key] = value`, with the references a Python statement holds: its evaluation
 // stack keeps one to the target while the item is set. pandas counts them to tell an
@@ -70,16 +76,16 @@ inline bool is_true(py::handle value) {
 template <class... Args>
 py::object call(py::handle callable, Args... args) {
     PyObject* stack[] = {nullptr, py::handle(args).ptr()...};
-    return owned(PyObject_Vectorcall(callable.ptr(), stack + 1, sizeof...(Args) | PY_VECTORCALL_ARGUMENTS_OFFSET,
-                                     nullptr));
+    return owned(
+        PyObject_Vectorcall(callable.ptr(), stack + 1, sizeof...(Args) | PY_VECTORCALL_ARGUMENTS_OFFSET, nullptr));
 }
 
 // self.name(args...), the method looked up as the interpreter looks it up for a call.
 template <class... Args>
 py::object call_method(py::handle self, PyObject* name, Args... args) {
     PyObject* stack[] = {self.ptr(), py::handle(args).ptr()...};
-    return owned(PyObject_VectorcallMethod(name, stack, (1 + sizeof...(Args)) | PY_VECTORCALL_ARGUMENTS_OFFSET,
-                                           nullptr));
+    return owned(
+        PyObject_VectorcallMethod(name, stack, (1 + sizeof...(Args)) | PY_VECTORCALL_ARGUMENTS_OFFSET, nullptr));
 }
 
 // callable(*positional, **dict(zip(keywords, values))); `keywords` is a tuple of names.

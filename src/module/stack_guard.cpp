@@ -11,7 +11,7 @@ namespace {
 
 // Room left for what runs after the guard answers: raising, unwinding, the caller's
 // handling. A quarter of a small thread stack, at most 256 KB.
-constexpr std::uintptr_t most_reserved = 256 * 1024;
+constexpr std::uintptr_t most_reserved = std::uintptr_t{256} * 1024;
 
 // The lowest address the thread may use before the guard answers yes (the stack grows
 // down), or 0 when it is not known.

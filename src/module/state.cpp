@@ -7,7 +7,9 @@ namespace {
 
 constexpr const char* capsule_name = "gateways.state";
 
-PyObject* interned(const char* text) { return PyUnicode_InternFromString(text); }
+PyObject* interned(const char* text) {
+    return PyUnicode_InternFromString(text);
+}
 
 PyObject* keywords(std::initializer_list<const char*> names) {
     PyObject* tuple = PyTuple_New(static_cast<Py_ssize_t>(names.size()));
@@ -40,7 +42,9 @@ void release(State* state) {
     delete state;
 }
 
-void destroy(PyObject* capsule) { release(static_cast<State*>(PyCapsule_GetPointer(capsule, capsule_name))); }
+void destroy(PyObject* capsule) {
+    release(static_cast<State*>(PyCapsule_GetPointer(capsule, capsule_name)));
+}
 
 bool fill(State* state) {
     bool made = true;

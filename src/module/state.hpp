@@ -10,6 +10,8 @@
 
 namespace gateways {
 
+// The lists keep one line per group of names, which the formatter would reflow.
+// clang-format off
 // Names whose text is the member's name: module-level names, attributes, columns,
 // keywords and texts passed on as values.
 #define GATEWAYS_NAMES(X)                                                                                        \
@@ -47,6 +49,7 @@ namespace gateways {
     X(kw_default, "default")                             \
     X(kw_on_how, "on", "how")                            \
     X(kw_columns_where, "columns", "where")
+// clang-format on
 
 struct State {
 #define GATEWAYS_NAME_MEMBER(name) PyObject* name = nullptr;
@@ -57,9 +60,9 @@ struct State {
 #undef GATEWAYS_NAME_MEMBER
 #undef GATEWAYS_OTHER_MEMBER
 
-    PyObject* zero = nullptr;             // 0
-    PyObject* one = nullptr;              // 1
-    PyObject* default_cap = nullptr;      // 20000.0, the cap of a gateway that has none
+    PyObject* zero = nullptr;         // 0
+    PyObject* one = nullptr;          // 1
+    PyObject* default_cap = nullptr;  // 20000.0, the cap of a gateway that has none
 
     mutable sql::AcceptedNames accepted_names;  // schema and table names already checked
 };

@@ -13,8 +13,7 @@ void add_traceback_entry(const char* function, const char* file, int line) {
     // An empty code object whose first line is `line`: the frame reports that line.
     PyCodeObject* code = PyCode_NewEmpty(file, function, line);
     PyObject* globals = code != nullptr ? PyDict_New() : nullptr;
-    PyFrameObject* frame =
-        globals != nullptr ? PyFrame_New(PyThreadState_Get(), code, globals, nullptr) : nullptr;
+    PyFrameObject* frame = globals != nullptr ? PyFrame_New(PyThreadState_Get(), code, globals, nullptr) : nullptr;
     if (frame == nullptr) {
         // No entry then; the original exception matters more than this one.
         PyErr_Clear();

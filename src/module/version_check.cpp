@@ -18,10 +18,9 @@ void check_interpreter_version() {
     if (major == GATEWAYS_COMPILED_MAJOR && minor == GATEWAYS_COMPILED_MINOR) {
         return;
     }
-    if (PyErr_WarnFormat(PyExc_RuntimeWarning, 1,
-                         "compile time Python version %d.%d of module '%.100s' %s runtime version %d.%d",
-                         GATEWAYS_COMPILED_MAJOR, GATEWAYS_COMPILED_MINOR, "gateways", "does not match",
-                         major, minor) < 0) {
+    if (PyErr_WarnFormat(
+            PyExc_RuntimeWarning, 1, "compile time Python version %d.%d of module '%.100s' %s runtime version %d.%d",
+            GATEWAYS_COMPILED_MAJOR, GATEWAYS_COMPILED_MINOR, "gateways", "does not match", major, minor) < 0) {
         throw pybind11::error_already_set();
     }
 }

@@ -17,14 +17,14 @@ py::object gateway_corp_list_(const Frame& frame) {
     if (is_true(crm_id)) {
         where = one_crm(sql::number(crm_id, "crm_id"));
     }
-    py::object df = call_method_with_keywords(self, s.get, {}, s.kw_columns_where,
-                                              {new_list({s.id, s.gateway_corp}), where});
+    py::object df =
+        call_method_with_keywords(self, s.get, {}, s.kw_columns_where, {new_list({s.id, s.gateway_corp}), where});
     return call_method_with_keywords(df, s.rename, {}, s.kw_columns, {new_dict(s.id, s.gateway_id)});
 }
 
 }  // namespace
 
 const MethodSpec gateway_corp_list = {"gateway_corp_list", {"self", "crm_id"}, {Default::False}, false,
-                                      gateway_corp_list_, __FILE__, __LINE__};
+                                      gateway_corp_list_,  __FILE__,           __LINE__};
 
 }  // namespace gateways::names

@@ -14,10 +14,11 @@ py::object cap_limits_(const Frame& frame) {
     py::object merge = getattr(today, s.merge);
     py::object month = call_method(self, s.mtd_cap_report, crm_id);
 
-    py::object month_totals = call_method_with_keywords(
-        getitem(month, new_list({s.gateway_id, s.crm_id, s.processed})), s.rename,
-        {new_dict(s.processed, s.available)}, s.kw_axis, {s.one});
-    py::object df = call_with_keywords(merge, {month_totals}, s.kw_on_how, {new_list({s.gateway_id, s.crm_id}), s.left});
+    py::object month_totals =
+        call_method_with_keywords(getitem(month, new_list({s.gateway_id, s.crm_id, s.processed})), s.rename,
+                                  {new_dict(s.processed, s.available)}, s.kw_axis, {s.one});
+    py::object df =
+        call_with_keywords(merge, {month_totals}, s.kw_on_how, {new_list({s.gateway_id, s.crm_id}), s.left});
     if (size(df) == 0) {
         // pandas puts the keys last when merging an empty frame: keep the report's order.
         py::object columns = owned(PySequence_List(getattr(today, s.columns).ptr()));
@@ -26,7 +27,8 @@ py::object cap_limits_(const Frame& frame) {
     }
     fill_missing(s, df, s.monthly_cap, s.default_cap);
     fill_missing(s, df, s.available, s.zero);
-    setitem(df, s.available, owned(PyNumber_Subtract(getattr(df, s.monthly_cap).ptr(), getattr(df, s.available).ptr())));
+    setitem(df, s.available,
+            owned(PyNumber_Subtract(getattr(df, s.monthly_cap).ptr(), getattr(df, s.available).ptr())));
     return df;
 }
 

@@ -15,7 +15,8 @@ select a.crm_id, a.gateway_id, a.daily_cap,a.monthly_cap, processed from {schema
        group by crm_id, gateway_id
        )  b  on  a.crm_id  = b.crm_id and a.gateway_id =  b.gateway_id
     where a.crm_id  = '{crm_id}'
-           )", {"schema", "table", "crm_id", "date_clause"}};
+           )",
+                                  {"schema", "table", "crm_id", "date_clause"}};
 
 constexpr sql::Template date_clause{"and time_stamp >=  '{s_date}'", {"s_date"}};
 
@@ -52,18 +53,19 @@ py::object today_cap_report_(const Frame& frame) {
     py::object cap_report = getattr(self, s.cap_report);
     py::object now = call_method(getattr(frame.global(s.dt), s.datetime), s.now);
     py::object timedelta = getattr(frame.global(s.dt), s.timedelta);
-    py::object offset = call_with_keywords(timedelta, {}, s.kw_hours, {getattr(frame.global(s.mod_conf), s.timeOffset)});
+    py::object offset =
+        call_with_keywords(timedelta, {}, s.kw_hours, {getattr(frame.global(s.mod_conf), s.timeOffset)});
     py::object report_date = call_method(owned(PyNumber_Subtract(now.ptr(), offset.ptr())), s.date);
     return call(cap_report, crm_id, report_date);
 }
 
 }  // namespace
 
-const MethodSpec cap_report = {"cap_report", {"self", "crm_id", "s_date"}, {Default::False}, false, cap_report_,
-                               __FILE__, __LINE__};
-const MethodSpec mtd_cap_report = {"mtd_cap_report", {"self", "crm_id"}, {}, false, mtd_cap_report_,
-                                   __FILE__, __LINE__};
-const MethodSpec today_cap_report = {"today_cap_report", {"self", "crm_id"}, {}, false, today_cap_report_,
-                                     __FILE__, __LINE__};
+const MethodSpec cap_report = {
+    "cap_report", {"self", "crm_id", "s_date"}, {Default::False}, false, cap_report_, __FILE__, __LINE__};
+const MethodSpec mtd_cap_report = {"mtd_cap_report", {"self", "crm_id"}, {},      false,
+                                   mtd_cap_report_,  __FILE__,           __LINE__};
+const MethodSpec today_cap_report = {"today_cap_report", {"self", "crm_id"}, {},      false,
+                                     today_cap_report_,  __FILE__,           __LINE__};
 
 }  // namespace gateways::settings

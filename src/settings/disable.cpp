@@ -7,7 +7,8 @@ namespace gateways::settings {
 namespace {
 
 constexpr sql::Template statement{
-    "update {schema}.{table} set enabled = false where crm_id = '{crm_id}' and gateway_id = any(Array{gateway_ids}::int[]) ",
+    "update {schema}.{table} set enabled = false where crm_id = '{crm_id}' and gateway_id = "
+    "any(Array{gateway_ids}::int[]) ",
     {"schema", "table", "crm_id", "gateway_ids"}};
 
 py::object disable_(const Frame& frame) {

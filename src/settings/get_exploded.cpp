@@ -11,8 +11,8 @@ py::object get_exploded_(const Frame& frame) {
     py::object df = call_method_with_keywords(self, s.get, {}, s.kw_orderBy, {s.gateway_id});
     setattr(df, s.cascade_to, call_method(getattr(df, s.cascade_to), s.fillna, s.zero));
     py::object exploded = call_method(self, s.explode, df, new_list({s.days, s.days_index}));
-    py::object trimmed = call_method_with_keywords(exploded, s.drop, {new_list({s.min_hour, s.max_hour})}, s.kw_axis,
-                                                   {s.one});
+    py::object trimmed =
+        call_method_with_keywords(exploded, s.drop, {new_list({s.min_hour, s.max_hour})}, s.kw_axis, {s.one});
     return call_method(trimmed, s.set_index, s.gateway_id);
 }
 

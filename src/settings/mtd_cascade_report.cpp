@@ -22,7 +22,8 @@ constexpr sql::Template statement{R"(
           )  b  on  a.crm_id  = b.crm_id and a.gateway_id =  b.gateway_id
         where a.crm_id  = '{crm_id}'
 
-        )", {"schema", "table", "crm_id", "first_dom", "tomorrow"}};
+        )",
+                                  {"schema", "table", "crm_id", "first_dom", "tomorrow"}};
 
 py::object mtd_cascade_report_(const Frame& frame) {
     const State& s = frame.names;
@@ -45,7 +46,7 @@ py::object mtd_cascade_report_(const Frame& frame) {
 
 }  // namespace
 
-const MethodSpec mtd_cascade_report = {"mtd_cascade_report", {"self", "crm_id"}, {}, false, mtd_cascade_report_,
-                                       __FILE__, __LINE__};
+const MethodSpec mtd_cascade_report = {"mtd_cascade_report", {"self", "crm_id"}, {},      false,
+                                       mtd_cascade_report_,  __FILE__,           __LINE__};
 
 }  // namespace gateways::settings

@@ -12,7 +12,9 @@
 namespace gateways::sql {
 namespace {
 
-bool is_digit(char c) { return c >= '0' && c <= '9'; }
+bool is_digit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 std::size_t skip_digits(std::string_view text, std::size_t at) {
     while (at < text.size() && is_digit(text[at])) {
@@ -247,7 +249,6 @@ Value number_list(py::handle list, const char* argument) {
     return checked_ascii(list, argument, is_whole_number_list,
                          "a list must hold whole numbers or quoted whole numbers");
 }
-
 
 Value integer(py::handle value) {
     long long digits;

@@ -51,8 +51,8 @@ py::object shown(py::handle value) {
 
 void refuse(py::handle value, const char* argument, const char* rule) {
     py::object what = shown(value);
-    py::object message = owned(PyUnicode_FromFormat("%s cannot go into SQL text: %s, not %U", argument, rule,
-                                                    what.ptr()));
+    py::object message =
+        owned(PyUnicode_FromFormat("%s cannot go into SQL text: %s, not %U", argument, rule, what.ptr()));
     PyErr_SetObject(PyExc_ValueError, message.ptr());
     throw PythonError{};
 }

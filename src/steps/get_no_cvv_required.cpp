@@ -18,7 +18,12 @@ py::object get_no_cvv_required_(const Frame& frame) {
 
 }  // namespace
 
-const MethodSpec get_no_cvv_required = {"get_no_cvv_required", {"self", "crm_id", "columns"}, {Default::False},
-                                        false, get_no_cvv_required_, __FILE__, __LINE__};
+const MethodSpec get_no_cvv_required = {"get_no_cvv_required",
+                                        {"self", "crm_id", "columns"},
+                                        {Default::False},
+                                        false,
+                                        get_no_cvv_required_,
+                                        __FILE__,
+                                        __LINE__};
 
 }  // namespace gateways::steps

@@ -53,8 +53,8 @@ py::object get_mid_numbers_by_gateway_id_(const Frame& frame) {
 
     sql::Value gateway = sql::number(gateway_id, "gateway_id");
     sql::Value crm = sql::quoted(crm_id, "crm_id");
-    py::object rows = call_method_with_keywords(self, s.get, {new_list({s.mid_number})}, s.kw_where,
-                                                {by_gateway(gateway, crm)});
+    py::object rows =
+        call_method_with_keywords(self, s.get, {new_list({s.mid_number})}, s.kw_where, {by_gateway(gateway, crm)});
     py::object df = call_method(rows, s.dropna);
 
     if (size(df) == 0) {
@@ -65,9 +65,14 @@ py::object get_mid_numbers_by_gateway_id_(const Frame& frame) {
 
 }  // namespace
 
-const MethodSpec get_mid_numbers_by_mid_id = {"get_mid_numbers_by_mid_id", {"self", "mid_id", "step"}, {}, false,
-                                              get_mid_numbers_by_mid_id_, __FILE__, __LINE__};
-const MethodSpec get_mid_numbers_by_gateway_id = {"get_mid_numbers_by_gateway_id", {"self", "gateway_id", "crm_id"},
-                                                  {}, false, get_mid_numbers_by_gateway_id_, __FILE__, __LINE__};
+const MethodSpec get_mid_numbers_by_mid_id = {
+    "get_mid_numbers_by_mid_id", {"self", "mid_id", "step"}, {}, false, get_mid_numbers_by_mid_id_, __FILE__, __LINE__};
+const MethodSpec get_mid_numbers_by_gateway_id = {"get_mid_numbers_by_gateway_id",
+                                                  {"self", "gateway_id", "crm_id"},
+                                                  {},
+                                                  false,
+                                                  get_mid_numbers_by_gateway_id_,
+                                                  __FILE__,
+                                                  __LINE__};
 
 }  // namespace gateways::steps
