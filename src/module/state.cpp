@@ -39,6 +39,7 @@ void release(State* state) {
     Py_XDECREF(state->zero);
     Py_XDECREF(state->one);
     Py_XDECREF(state->default_cap);
+    Py_XDECREF(state->pandas_asked);
     delete state;
 }
 

@@ -27,14 +27,17 @@ namespace gateways {
     X(gateway_settings) X(gateways) X(steps) X(processing) X(cap) X(cap_cc_type) X(trailing_cap)                \
     X(gateway_settings_pk) X(gatewaynames_pk) X(steps_pk) X(cap_pk) X(cap_cc_type_pk) X(trailing_cap_pk)         \
     X(gt_list) X(gateways_up) X(gateway_set_up) X(gateways_ins) X(gateway_set_ins)                             \
-    X(orig) X(pgcode) X(sqlstate) X(Parameter) X(POSITIONAL_OR_KEYWORD) X(Signature)
+    X(orig) X(pgcode) X(sqlstate) X(Parameter) X(POSITIONAL_OR_KEYWORD) X(Signature)                            \
+    X(get_option) X(copy) X(iloc) X(hasnans) X(dtype) X(to_numpy) X(isetitem) X(infer_objects) X(Series)        \
+    X(index) X(name)
 
 // Texts that are not names.
 #define GATEWAYS_TEXTS(X)                                \
     X(init, "__init__")                                  \
     X(empty, "")                                         \
     X(empty_parameter, "empty")                          \
-    X(steps_key, "app_step_id, crm_id")
+    X(steps_key, "app_step_id, crm_id")                  \
+    X(no_silent_downcasting, "future.no_silent_downcasting")
 
 // Keyword-name tuples of the calls that pass keywords.
 #define GATEWAYS_KEYWORDS(X)                             \
@@ -48,7 +51,9 @@ namespace gateways {
     X(kw_orient, "orient")                               \
     X(kw_default, "default")                             \
     X(kw_on_how, "on", "how")                            \
-    X(kw_columns_where, "columns", "where")
+    X(kw_columns_where, "columns", "where")              \
+    X(kw_dtype_copy, "dtype", "copy")                    \
+    X(kw_index_name, "index", "name")
 // clang-format on
 
 struct State {
@@ -65,6 +70,11 @@ struct State {
     PyObject* default_cap = nullptr;  // 20000.0, the cap of a gateway that has none
 
     mutable sql::AcceptedNames accepted_names;  // schema and table names already checked
+
+    // The pandas module last asked whether fillna warns when it infers object dtypes
+    // (2.2 and 2.3 do), held so that its identity stays its own, and the answer.
+    mutable PyObject* pandas_asked = nullptr;
+    mutable bool fillna_warns = false;
 };
 
 // A new state, owned by the returned capsule: its references go with the capsule.

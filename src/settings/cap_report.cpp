@@ -1,6 +1,7 @@
 // Each gateway's daily and monthly cap beside its approved total since a time (or ever),
 // for one CRM; the month-to-date and today's reports are the two bounds the host uses.
 #include "settings/methods.hpp"
+#include "settings/zero_filled.hpp"
 #include "sql/guards.hpp"
 #include "sql/statement.hpp"
 
@@ -35,7 +36,7 @@ py::object cap_report_(const Frame& frame) {
     py::object query = statement(schema, table, crm, since);
 
     py::object df = call(read_sql, query, getattr(self, s.engine));
-    return call_method(df, s.fillna, s.zero);
+    return zero_filled_frame(frame, df);
 }
 
 py::object mtd_cap_report_(const Frame& frame) {

@@ -1,0 +1,111 @@
+#include "settings/zero_filled.hpp"
+
+#include <vector>
+
+namespace gateways::settings {
+namespace {
+
+// Whether this pandas warns on fillna's inference: its option to stop inferring exists
+// and is off. Asked once per pandas module; a stand-in without options does not warn.
+bool fillna_warns(const State& s, py::handle pd) {
+    if (pd.ptr() == s.pandas_asked) {
+        return s.fillna_warns;
+    }
+    bool warns = false;
+    PyObject* get_option = PyObject_GetAttr(pd.ptr(), s.get_option);
+    if (get_option != nullptr) {
+        py::object ask = owned(get_option);
+        PyObject* value = PyObject_CallOneArg(ask.ptr(), s.no_silent_downcasting);
+        if (value != nullptr) {
+            warns = Py_Is(value, Py_False);
+            Py_DECREF(value);
+        }
+    }
+    if (PyErr_Occurred()) {
+        if (!PyErr_ExceptionMatches(PyExc_Exception)) {
+            throw PythonError{};  // KeyboardInterrupt and the like go on
+        }
+        PyErr_Clear();  // no such attribute or option: a pandas that does not warn
+    }
+    PyObject* previous = s.pandas_asked;
+    s.pandas_asked = Py_NewRef(pd.ptr());
+    s.fillna_warns = warns;
+    Py_XDECREF(previous);
+    return warns;
+}
+
+// What fillna(0) gives an object column with missing values on pandas 2.1: the values
+// filled, then each column's dtype inferred (infer_objects is that inference).
+py::object filled_object_column(const State& s, py::handle pd, py::handle column) {
+    py::object values = call_method_with_keywords(column, s.to_numpy, {}, s.kw_dtype_copy,
+                                                  {reinterpret_cast<PyObject*>(&PyBaseObject_Type), Py_True});
+    setitem(values, call_method(pd, s.isna, values), s.zero);
+    py::object series = call_with_keywords(getattr(pd, s.Series), {values}, s.kw_index_name,
+                                           {getattr(column, s.index), getattr(column, s.name)});
+    return call_method(series, s.infer_objects);
+}
+
+bool is_object_dtype(py::handle column, const State& s) {
+    py::object dtype = getattr(column, s.dtype);
+    int same = PyObject_RichCompareBool(dtype.ptr(), reinterpret_cast<PyObject*>(&PyBaseObject_Type), Py_EQ);
+    check(same);
+    return same == 1;
+}
+
+py::object filled_column(const State& s, py::handle pd, py::handle column) {
+    if (is_object_dtype(column, s)) {
+        return filled_object_column(s, pd, column);
+    }
+    return call_method(column, s.fillna, s.zero);  // a numeric column: nothing to infer
+}
+
+}  // namespace
+
+py::object zero_filled_series(const Frame& frame, py::handle series) {
+    const State& s = frame.names;
+    py::object pd = frame.global(s.pd);
+    if (!fillna_warns(s, pd) || !is_true(getattr(series, s.hasnans))) {
+        return call_method(series, s.fillna, s.zero);
+    }
+    return filled_column(s, pd, series);
+}
+
+py::object zero_filled_frame(const Frame& frame, py::handle df) {
+    const State& s = frame.names;
+    py::object pd = frame.global(s.pd);
+    if (!fillna_warns(s, pd)) {
+        return call_method(df, s.fillna, s.zero);
+    }
+    // Column by column, by position, so that repeated names stay apart. pandas 2.1 infers
+    // the dtypes of the frame's object columns together (they share one block) once any
+    // of them had a missing value: so here.
+    py::object result = call_method(df, s.copy);
+    py::object iloc = getattr(df, s.iloc);
+    py::object all_rows = owned(PySlice_New(nullptr, nullptr, nullptr));
+    Py_ssize_t count = size(getattr(df, s.columns));
+    std::vector<py::object> columns;
+    bool object_missing = false;
+    for (Py_ssize_t i = 0; i < count; ++i) {
+        py::object position = owned(PyLong_FromSsize_t(i));
+        columns.push_back(getitem(iloc, owned(PyTuple_Pack(2, all_rows.ptr(), position.ptr()))));
+        object_missing =
+            object_missing || (is_object_dtype(columns.back(), s) && is_true(getattr(columns.back(), s.hasnans)));
+    }
+    for (Py_ssize_t i = 0; i < count; ++i) {
+        const py::object& column = columns[static_cast<std::size_t>(i)];
+        bool missing = is_true(getattr(column, s.hasnans));
+        bool object = is_object_dtype(column, s);
+        py::object filled;
+        if (missing) {
+            filled = object ? filled_object_column(s, pd, column) : call_method(column, s.fillna, s.zero);
+        } else if (object && object_missing) {
+            filled = call_method(column, s.infer_objects);
+        } else {
+            continue;
+        }
+        call_method(result, s.isetitem, owned(PyLong_FromSsize_t(i)), filled);
+    }
+    return result;
+}
+
+}  // namespace gateways::settings

@@ -1,0 +1,16 @@
+// fillna(0) with the result pandas 2.1 gives, on every pandas: pandas 2.2 and 2.3 warn
+// that the dtype inference fillna makes on object columns is deprecated; there the same
+// result is made without it. pandas 3 fills without inferring, as it says it would.
+#pragma once
+
+#include "module/method.hpp"
+
+namespace gateways::settings {
+
+// frame.fillna(0)
+py::object zero_filled_frame(const Frame& frame, py::handle df);
+
+// series.fillna(0)
+py::object zero_filled_series(const Frame& frame, py::handle series);
+
+}  // namespace gateways::settings
