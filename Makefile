@@ -111,5 +111,5 @@ $(MOD_STAMP): $(DEPS_STAMP) $(SOURCES)
 	@touch $@
 
 clean:
-	rm -rf $(VENV) build dist .pytest_cache .hypothesis
+	rm -rf $(VENV) build dist .nox .pytest_cache .hypothesis
 	find . -name __pycache__ -type d -prune -exec rm -rf {} +

@@ -136,9 +136,11 @@ def test_memory_stays_flat(name, scale):
         after = tracemalloc.get_traced_memory()[0], sys.getallocatedblocks(), rss()
         return [a - b for a, b in zip(after, before)]
 
-    # A leak grows in both halves; a one-off (a cache filled, an interpreter table
-    # rebuilt and so newly traced) in one of them only.
-    traced, blocks, resident = (min(pair) for pair in zip(window(), window()))
+    # A leak grows in every window; a one-off (a cache filled, an interpreter table
+    # rebuilt and so newly traced, a dict resized) in some of them only: two windows let
+    # one such run over the block bound in both (111 blocks once in four runs); the
+    # least of three is the steady growth. The bounds stay what a real leak crosses.
+    traced, blocks, resident = (min(values) for values in zip(window(), window(), window()))
     tracemalloc.stop()
     summary.LEAKS.append((name, count, traced, resident))
     # One small object kept per call would show as a block and at least 32 bytes a call;

@@ -4,6 +4,7 @@ import datetime as real_dt
 import re
 import warnings
 from decimal import Decimal
+from typing import ClassVar
 
 import numpy
 import pandas
@@ -148,7 +149,7 @@ class TestMissingValuesFilled:
     the deprecation warning pandas 2.2 and 2.3 give for it; pandas 3 no longer infers
     the dtype of a filled object column, and the module gives what it gives."""
 
-    FRAME = {
+    FRAME: ClassVar[dict] = {
         "crm_id": [1, 1],
         "gateway_id": [1, 2],
         "daily_cap": [Decimal("5.00"), None],
