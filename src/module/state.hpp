@@ -28,7 +28,7 @@ namespace gateways {
     X(gateway_settings_pk) X(gatewaynames_pk) X(steps_pk) X(cap_pk) X(cap_cc_type_pk) X(trailing_cap_pk)         \
     X(gt_list) X(gateways_up) X(gateway_set_up) X(gateways_ins) X(gateway_set_ins)                             \
     X(orig) X(pgcode) X(sqlstate) X(Parameter) X(POSITIONAL_OR_KEYWORD) X(Signature)                            \
-    X(get_option) X(copy) X(iloc) X(hasnans) X(dtype) X(to_numpy) X(isetitem) X(infer_objects) X(Series)        \
+    X(copy) X(iloc) X(hasnans) X(dtype) X(to_numpy) X(isetitem) X(infer_objects) X(Series)        \
     X(index) X(name)
 
 // Texts that are not names.
@@ -37,7 +37,7 @@ namespace gateways {
     X(empty, "")                                         \
     X(empty_parameter, "empty")                          \
     X(steps_key, "app_step_id, crm_id")                  \
-    X(no_silent_downcasting, "future.no_silent_downcasting")
+    X(version_attr, "__version__")
 
 // Keyword-name tuples of the calls that pass keywords.
 #define GATEWAYS_KEYWORDS(X)                             \

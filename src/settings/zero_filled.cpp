@@ -1,31 +1,34 @@
 #include "settings/zero_filled.hpp"
 
+#include <cstdio>
 #include <vector>
 
 namespace gateways::settings {
 namespace {
 
-// Whether this pandas warns on fillna's inference: its option to stop inferring exists
-// and is off. Asked once per pandas module; a stand-in without options does not warn.
+// Whether this pandas warns on fillna's inference: 2.2 and 2.3, by their version text
+// (asking for their option to stop inferring would warn on pandas 3, where it is
+// deprecated). Asked once per pandas module; a stand-in with no version does not warn.
 bool fillna_warns(const State& s, py::handle pd) {
     if (pd.ptr() == s.pandas_asked) {
         return s.fillna_warns;
     }
     bool warns = false;
-    PyObject* get_option = PyObject_GetAttr(pd.ptr(), s.get_option);
-    if (get_option != nullptr) {
-        py::object ask = owned(get_option);
-        PyObject* value = PyObject_CallOneArg(ask.ptr(), s.no_silent_downcasting);
-        if (value != nullptr) {
-            warns = Py_Is(value, Py_False);
-            Py_DECREF(value);
+    PyObject* version = PyObject_GetAttr(pd.ptr(), s.version_attr);
+    if (version == nullptr) {
+        if (!PyErr_ExceptionMatches(PyExc_AttributeError)) {
+            throw PythonError{};
         }
-    }
-    if (PyErr_Occurred()) {
-        if (!PyErr_ExceptionMatches(PyExc_Exception)) {
-            throw PythonError{};  // KeyboardInterrupt and the like go on
+        PyErr_Clear();
+    } else {
+        py::object text = owned(version);
+        const char* utf8 = PyUnicode_Check(version) ? PyUnicode_AsUTF8(version) : nullptr;
+        if (utf8 == nullptr) {
+            PyErr_Clear();  // not a version text: a stand-in
+        } else {
+            int major = 0, minor = 0;
+            warns = std::sscanf(utf8, "%d.%d", &major, &minor) == 2 && major == 2 && minor >= 2;
         }
-        PyErr_Clear();  // no such attribute or option: a pandas that does not warn
     }
     PyObject* previous = s.pandas_asked;
     s.pandas_asked = Py_NewRef(pd.ptr());
