@@ -8,41 +8,37 @@ the module into that interpreter's own build folder (build/<wheel tag>) and runs
 whole suite against its own throwaway PostgreSQL.
 """
 
-import glob
 import json
-import os
-import re
+import sys
 from pathlib import Path
 
 import nox
 
 ROOT = Path(__file__).resolve().parent
+sys.path.insert(0, str(ROOT / "tools"))
+from interpreters import interpreter  # noqa: E402
+
 RESULTS = ROOT / "build" / "matrix"
 nox.options.sessions = ["suite"]
 nox.options.reuse_existing_virtualenvs = True
 
-# (name, interpreter, runtime pins, test pins)
-ENTRIES = [
-    ("host", "3.10", "requirements/runtime.txt", "requirements/dev.txt"),
-    ("py312", "3.12", "requirements/stack-py312.txt", "requirements/test.txt"),
-    ("py313", "3.13", "requirements/stack-py313.txt", "requirements/test.txt"),
-]
-
-
-def interpreter(version):
-    """pyenv's newest CPython of that version, else whatever nox finds by the name."""
-    root = os.environ.get("PYENV_ROOT", os.path.expanduser("~/.pyenv"))
-    found = sorted(
-        glob.glob(f"{root}/versions/{version}.*/bin/python{version}"),
-        key=lambda path: [int(part) for part in re.findall(r"\d+", path)],
-    )
-    return found[-1] if found else version
+# name: (interpreter, runtime pins, test pins)
+ENTRIES = {
+    "host": ("3.10", "requirements/runtime.txt", "requirements/dev.txt"),
+    "py312": ("3.12", "requirements/stack-py312.txt", "requirements/test.txt"),
+    "py313": ("3.13", "requirements/stack-py313.txt", "requirements/test.txt"),
+}
+# Each entry's interpreter (pyenv's, else what nox finds by the version) and name.
+PER_ENTRY = nox.parametrize(
+    "python,entry",
+    [nox.param(interpreter(version) or version, name, id=name) for name, (version, *_) in ENTRIES.items()],
+)
 
 
 @nox.session(venv_backend="venv")
-@nox.parametrize("python,entry", [nox.param(interpreter(version), name, id=name) for name, version, *_ in ENTRIES])
+@PER_ENTRY
 def suite(session, entry):
-    _, _, runtime, test = next(e for e in ENTRIES if e[0] == entry)
+    _, runtime, test = ENTRIES[entry]
     session.install("-r", runtime, "-r", test, "-r", "requirements/build.txt")
     session.install("--no-build-isolation", "--no-deps", "--force-reinstall", ".")
     RESULTS.mkdir(parents=True, exist_ok=True)
@@ -61,12 +57,12 @@ def suite(session, entry):
 
 
 @nox.session(venv_backend="venv")
-@nox.parametrize("python,entry", [nox.param(interpreter(version), name, id=name) for name, version, *_ in ENTRIES])
+@PER_ENTRY
 def installed_wheel(session, entry):
     """A wheel of dist/ in a fresh venv with the entry's runtime pins and the test pins
     only: the suite and the stubs' mypy check run against the installed module; the
     tests that build variants of the module skip, as there is no toolchain."""
-    _, version, runtime, _ = next(e for e in ENTRIES if e[0] == entry)
+    version, runtime, _ = ENTRIES[entry]
     tag = "cp" + version.replace(".", "")
     wheels = sorted(ROOT.glob(f"dist/gateways-*-{tag}-{tag}-manylinux*.whl"))
     if not wheels:
@@ -92,7 +88,7 @@ def table(session):
 
     header = ["entry", "Python", "pandas", "numpy", "SQLAlchemy", "driver", "passed", "failed", "skipped"]
     rows = []
-    for name, *_ in ENTRIES:
+    for name in ENTRIES:
         try:
             versions = json.loads((RESULTS / f"{name}.json").read_text())
             suite = ET.parse(RESULTS / f"{name}.xml").getroot().find("testsuite")

@@ -24,21 +24,11 @@ sys.path[:0] = [str(ROOT / "host"), str(ROOT / "examples"), str(ROOT / "benchmar
 import call_cost
 import pandas as pd
 import sample_data
+from tables import table
 
 import gateways
 import pgserver
 from models.db import Database
-
-
-def table(title, header, rows):
-    widths = [max(len(str(cell)) for cell in column) for column in zip(header, *rows)]
-    print(f"\n{title}")
-    line = "  ".join(f"{h:<{w}}" if i == 0 else f"{h:>{w}}" for i, (h, w) in enumerate(zip(header, widths)))
-    print(line)
-    print("-" * len(line))
-    for row in rows:
-        print("  ".join(f"{c:<{w}}" if i == 0 else f"{c:>{w}}" for i, (c, w) in enumerate(zip(row, widths))))
-
 
 # -- 1. the call's cost against plain Python ---------------------------------------------
 

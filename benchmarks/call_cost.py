@@ -21,7 +21,7 @@ ROOT = Path(__file__).resolve().parent.parent
 sys.path[:0] = [str(ROOT / "host"), str(ROOT / "benchmarks")]
 
 import python_reference
-from null_host import FRAME, PANDAS, NullBase
+from null_host import FRAME, PANDAS, NullBase, subclasses
 
 import gateways
 
@@ -56,18 +56,7 @@ def over_null_host(module):
     """Null-host subclasses of the module's six classes; their base constructors are the
     null base's, reached through the rebound module-level base names."""
     module.pd, module.ClientStructure, module.Db = PANDAS, NullBase, NullBase
-    host = {"get": NullBase.get, "explode": NullBase.explode, "set_constraint": NullBase.set_constraint}
-    return {
-        name: type(name, (getattr(module, name),), host)
-        for name in (
-            "GatewaySettings",
-            "GatewayNames",
-            "GatewaySteps",
-            "CapReport",
-            "CCTypeCapReport",
-            "TrailingCapReport",
-        )
-    }
+    return subclasses(module)
 
 
 def namespace(module):

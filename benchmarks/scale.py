@@ -25,6 +25,7 @@ sys.path[:0] = [str(ROOT / "host"), str(ROOT / "benchmarks")]
 
 import sqlalchemy
 import synthetic
+from tables import table
 
 import gateways
 import pgserver
@@ -153,7 +154,8 @@ def measure(db, crms, runs, plans=None, without_indexes=True):
     """Rows of (label, ms, database ms, ms without the reference indexes or None)."""
     stats = Statistics(db.engine)
     measured = []
-    for label, call, orders in cases(db, crms):
+    calls = cases(db, crms)
+    for label, call, orders in calls:
         ms, database = time_call(call, runs, stats)
         measured.append([label, ms, database, None])
         if orders and plans is not None:
@@ -165,7 +167,7 @@ def measure(db, crms, runs, plans=None, without_indexes=True):
         synthetic.drop_indexes(connection, indexes)
     try:
         vacuum_analyze(db, synthetic.ORDER_TABLES)
-        for row, (label, call, orders) in zip(measured, cases(db, crms)):
+        for row, (label, call, orders) in zip(measured, calls):
             if orders:
                 row[3] = time_call(call, runs, stats)[0]
                 if plans is not None:
@@ -178,16 +180,6 @@ def measure(db, crms, runs, plans=None, without_indexes=True):
 
 
 # -- report -----------------------------------------------------------------------------
-
-
-def table(title, header, rows):
-    widths = [max(len(str(cell)) for cell in column) for column in zip(header, *rows)]
-    print(f"\n{title}")
-    line = "  ".join(f"{h:<{w}}" if i == 0 else f"{h:>{w}}" for i, (h, w) in enumerate(zip(header, widths)))
-    print(line)
-    print("-" * len(line))
-    for row in rows:
-        print("  ".join(f"{c:<{w}}" if i == 0 else f"{c:>{w}}" for i, (c, w) in enumerate(zip(row, widths))))
 
 
 def report(measured, orders, crms, runs):

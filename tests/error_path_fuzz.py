@@ -14,7 +14,7 @@ line of progress on stderr, so that a crash names the case it died in.
 import json
 import sys
 
-from null_host import PANDAS, NullBase
+from null_host import PANDAS, NullBase, subclasses
 
 import gateways
 
@@ -79,21 +79,7 @@ class RaisingEngine:
 def objects():
     """One object per class over the host base, as the constructors leave them."""
     gateways.pd, gateways.ClientStructure, gateways.Db = PANDAS, Base, Base
-    classes = {
-        name: type(
-            name,
-            (getattr(gateways, name),),
-            {"get": Base.get, "explode": Base.explode, "set_constraint": Base.set_constraint},
-        )
-        for name in (
-            "GatewaySettings",
-            "GatewayNames",
-            "GatewaySteps",
-            "CapReport",
-            "CCTypeCapReport",
-            "TrailingCapReport",
-        )
-    }
+    classes = subclasses(gateways, Base)
     return classes, {name: cls(None) for name, cls in classes.items()}
 
 

@@ -8,7 +8,7 @@ import tracemalloc
 
 import pytest
 import summary
-from null_host import PANDAS, NullBase
+from null_host import PANDAS, NullBase, subclasses
 
 import gateways
 
@@ -16,20 +16,9 @@ PAGE = os.sysconf("SC_PAGE_SIZE")
 
 
 def classes():
-    """The six classes over the null host (subclasses, so the real classes stay as they are);
-    their constructors reach the null base through the rebound module-level base names."""
-    null_reads = {"get": NullBase.get, "explode": NullBase.explode, "set_constraint": NullBase.set_constraint}
-    return {
-        cls.__name__: type(cls.__name__, (cls,), null_reads)
-        for cls in (
-            gateways.GatewaySettings,
-            gateways.GatewayNames,
-            gateways.GatewaySteps,
-            gateways.CapReport,
-            gateways.CCTypeCapReport,
-            gateways.TrailingCapReport,
-        )
-    }
+    """The six classes over the null host; their constructors reach the null base through
+    the rebound module-level base names."""
+    return subclasses(gateways)
 
 
 def calls(c, args):

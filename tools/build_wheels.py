@@ -9,28 +9,20 @@ a build folder of its own under build/wheel/.
 """
 
 import argparse
-import glob
-import os
-import re
 import shutil
 import subprocess
 import sys
 import tempfile
 from pathlib import Path
 
+import interpreters
+
 ROOT = Path(__file__).resolve().parent.parent
 VERSIONS = ["3.10", "3.11", "3.12", "3.13"]
 
 
 def interpreter(version):
-    root = os.environ.get("PYENV_ROOT", os.path.expanduser("~/.pyenv"))
-    found = sorted(
-        glob.glob(f"{root}/versions/{version}.*/bin/python{version}"),
-        key=lambda path: [int(part) for part in re.findall(r"\d+", path)],
-    )
-    if found:
-        return found[-1]
-    path = shutil.which(f"python{version}")
+    path = interpreters.interpreter(version)
     if path is None:
         raise SystemExit(f"no CPython {version} found (pyenv install {version})")
     return path

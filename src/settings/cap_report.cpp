@@ -25,7 +25,8 @@ py::object cap_report_(const Frame& frame) {
     const State& s = frame.names;
     py::handle self = frame.arg(0), crm_id = frame.arg(1), s_date = frame.arg(2);
 
-    py::object read_sql = getattr(frame.global(s.pd), s.read_sql);
+    py::object pd = frame.global(s.pd);
+    py::object read_sql = getattr(pd, s.read_sql);
     sql::Value schema = sql::identifier(getattr(self, s.schema), "schema", s.accepted_names);
     sql::Value table = sql::identifier(getattr(self, s.table), "table", s.accepted_names);
     sql::Value crm = sql::quoted(crm_id, "crm_id");
@@ -36,7 +37,7 @@ py::object cap_report_(const Frame& frame) {
     py::object query = statement(schema, table, crm, since);
 
     py::object df = call(read_sql, query, getattr(self, s.engine));
-    return zero_filled_frame(frame, df);
+    return zero_filled_frame(s, pd, df);
 }
 
 py::object mtd_cap_report_(const Frame& frame) {

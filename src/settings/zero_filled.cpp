@@ -55,54 +55,54 @@ bool is_object_dtype(py::handle column, const State& s) {
     return same == 1;
 }
 
-py::object filled_column(const State& s, py::handle pd, py::handle column) {
-    if (is_object_dtype(column, s)) {
-        return filled_object_column(s, pd, column);
-    }
-    return call_method(column, s.fillna, s.zero);  // a numeric column: nothing to infer
+// fillna(0) of one column with missing values, as pandas 2.1 gives it.
+py::object filled_column(const State& s, py::handle pd, py::handle column, bool object) {
+    return object ? filled_object_column(s, pd, column) : call_method(column, s.fillna, s.zero);
 }
+
+// A column of a frame, with what the filling depends on.
+struct Column {
+    py::object values;
+    bool object;
+    bool missing;
+};
 
 }  // namespace
 
-py::object zero_filled_series(const Frame& frame, py::handle series) {
-    const State& s = frame.names;
-    py::object pd = frame.global(s.pd);
+py::object zero_filled_series(const State& s, py::handle pd, py::handle series) {
     if (!fillna_warns(s, pd) || !is_true(getattr(series, s.hasnans))) {
         return call_method(series, s.fillna, s.zero);
     }
-    return filled_column(s, pd, series);
+    return filled_column(s, pd, series, is_object_dtype(series, s));
 }
 
-py::object zero_filled_frame(const Frame& frame, py::handle df) {
-    const State& s = frame.names;
-    py::object pd = frame.global(s.pd);
+py::object zero_filled_frame(const State& s, py::handle pd, py::handle df) {
     if (!fillna_warns(s, pd)) {
         return call_method(df, s.fillna, s.zero);
     }
     // Column by column, by position, so that repeated names stay apart. pandas 2.1 infers
     // the dtypes of the frame's object columns together (they share one block) once any
     // of them had a missing value: so here.
-    py::object result = call_method(df, s.copy);
     py::object iloc = getattr(df, s.iloc);
     py::object all_rows = owned(PySlice_New(nullptr, nullptr, nullptr));
     Py_ssize_t count = size(getattr(df, s.columns));
-    std::vector<py::object> columns;
+    std::vector<Column> columns;
     bool object_missing = false;
     for (Py_ssize_t i = 0; i < count; ++i) {
         py::object position = owned(PyLong_FromSsize_t(i));
-        columns.push_back(getitem(iloc, owned(PyTuple_Pack(2, all_rows.ptr(), position.ptr()))));
-        object_missing =
-            object_missing || (is_object_dtype(columns.back(), s) && is_true(getattr(columns.back(), s.hasnans)));
+        py::object values = getitem(iloc, owned(PyTuple_Pack(2, all_rows.ptr(), position.ptr())));
+        Column column{values, is_object_dtype(values, s), is_true(getattr(values, s.hasnans))};
+        object_missing = object_missing || (column.object && column.missing);
+        columns.push_back(std::move(column));
     }
+    py::object result = call_method(df, s.copy);
     for (Py_ssize_t i = 0; i < count; ++i) {
-        const py::object& column = columns[static_cast<std::size_t>(i)];
-        bool missing = is_true(getattr(column, s.hasnans));
-        bool object = is_object_dtype(column, s);
+        const Column& column = columns[static_cast<std::size_t>(i)];
         py::object filled;
-        if (missing) {
-            filled = object ? filled_object_column(s, pd, column) : call_method(column, s.fillna, s.zero);
-        } else if (object && object_missing) {
-            filled = call_method(column, s.infer_objects);
+        if (column.missing) {
+            filled = filled_column(s, pd, column.values, column.object);
+        } else if (column.object && object_missing) {
+            filled = call_method(column.values, s.infer_objects);
         } else {
             continue;
         }

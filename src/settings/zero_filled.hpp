@@ -7,10 +7,10 @@
 
 namespace gateways::settings {
 
-// frame.fillna(0)
-py::object zero_filled_frame(const Frame& frame, py::handle df);
+// frame.fillna(0), with `pd` the module's pandas
+py::object zero_filled_frame(const State& s, py::handle pd, py::handle df);
 
-// series.fillna(0)
-py::object zero_filled_series(const Frame& frame, py::handle series);
+// series.fillna(0), with `pd` the module's pandas
+py::object zero_filled_series(const State& s, py::handle pd, py::handle series);
 
 }  // namespace gateways::settings
