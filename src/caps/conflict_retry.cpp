@@ -4,80 +4,108 @@
 #include <random>
 #include <thread>
 
+#include "runtime/pending_error.hpp"
+
 namespace gateways::caps {
 namespace {
 
 constexpr int attempts = 6;
-constexpr int first_pause_ms = 10;  // the longest pause before attempt n; it doubles each time
+constexpr int first_pause_ms = 10;  // the longest pause after the first failure; it doubles each time
 
-bool is_conflict_code(PyObject* code) {
-    return code != nullptr && PyUnicode_Check(code) &&
-           (PyUnicode_CompareWithASCIIString(code, "40P01") == 0 ||
-            PyUnicode_CompareWithASCIIString(code, "40001") == 0);
+bool is_conflict_code(py::handle code) {
+    return PyUnicode_Check(code.ptr()) && (PyUnicode_CompareWithASCIIString(code.ptr(), "40P01") == 0 ||
+                                           PyUnicode_CompareWithASCIIString(code.ptr(), "40001") == 0);
+}
+
+// object.name, or a null object when the lookup raised an Exception, which is dropped.
+// Anything else (KeyboardInterrupt, SystemExit) passes on in place of the error judged.
+py::object attribute_or_null(py::handle object, PyObject* name, PendingError& judged) {
+    PyObject* value = enter([&] { return PyObject_GetAttr(object.ptr(), name); });
+    if (value == nullptr) {
+        if (!PyErr_ExceptionMatches(PyExc_Exception)) {
+            judged.replaced();
+        }
+        PyErr_Clear();
+    }
+    return py::reinterpret_steal<py::object>(value);
 }
 
 // The SQLSTATE of a driver's error (psycopg2's pgcode, psycopg's sqlstate), looked for
-// under SQLAlchemy's .orig first. Runs with the error being judged fetched aside, so any
-// error of its own lookups is dropped.
-bool has_conflict_code(const State& s, PyObject* error) {
-    PyObject* driver_error = PyObject_GetAttr(error, s.orig);
-    if (driver_error == nullptr) {
-        PyErr_Clear();
-        driver_error = Py_NewRef(error);
-    }
-    bool conflict = false;
+// under SQLAlchemy's .orig first.
+bool has_conflict_code(const State& s, PendingError& judged) {
+    py::object driver_error = attribute_or_null(judged.value(), s.orig, judged);
+    py::handle holder = driver_error ? driver_error : judged.value();
     for (PyObject* name : {s.pgcode, s.sqlstate}) {
-        PyObject* code = PyObject_GetAttr(driver_error, name);
-        if (code == nullptr) {
-            PyErr_Clear();
-            continue;
-        }
-        conflict = is_conflict_code(code);
-        Py_DECREF(code);
-        if (conflict) {
-            break;
+        py::object code = attribute_or_null(holder, name, judged);
+        if (code && is_conflict_code(code)) {
+            return true;
         }
     }
-    Py_DECREF(driver_error);
-    return conflict;
+    return false;
 }
 
-// Whether the error being raised is a conflict; the error stays as it is.
-bool raised_conflict(const State& s) {
-    PyObject *type, *value, *traceback;
-    PyErr_Fetch(&type, &value, &traceback);
-    bool conflict = value != nullptr && PyExceptionInstance_Check(value) && has_conflict_code(s, value);
-    PyErr_Restore(type, value, traceback);
-    return conflict;
+// Whether the engine holds a transaction of the host's: its in_transaction() (as a
+// SQLAlchemy Connection has) says so. An engine without one runs each statement on its
+// own; one whose answer cannot be had is taken as holding one.
+bool in_hosts_transaction(const State& s, py::handle engine, PendingError& judged) {
+    PyObject* ask = enter([&] { return PyObject_GetAttr(engine.ptr(), s.in_transaction); });
+    if (ask == nullptr) {
+        if (PyErr_ExceptionMatches(PyExc_AttributeError)) {
+            PyErr_Clear();
+            return false;
+        }
+    } else {
+        py::object in_transaction = owned(ask);
+        PyObject* answer = enter([&] { return PyObject_CallNoArgs(in_transaction.ptr()); });
+        if (answer != nullptr) {
+            py::object given = owned(answer);
+            int truth = enter([&] { return PyObject_IsTrue(given.ptr()); });
+            if (truth >= 0) {
+                return truth != 0;
+            }
+        }
+    }
+    if (!PyErr_ExceptionMatches(PyExc_Exception)) {
+        judged.replaced();
+    }
+    PyErr_Clear();
+    return true;
 }
 
-// A random pause, longer after each failed attempt, without the interpreter lock.
-void pause_before(int attempt) {
+// Whether the statement that raised the error being raised may be sent again. The error
+// stays as it is.
+bool may_send_again(const State& s, py::handle engine) {
+    PendingError judged;
+    bool again = has_conflict_code(s, judged) && !in_hosts_transaction(s, engine, judged);
+    judged.restore();
+    return again;
+}
+
+// A random pause after the nth failure, twice as long at most as after the one before,
+// taken without the interpreter lock; a signal that arrived meanwhile is handled.
+void backoff(int failures) {
     thread_local std::minstd_rand random{std::random_device{}()};
-    int longest = first_pause_ms << (attempt - 2);
+    int longest = first_pause_ms << (failures - 1);
     std::uniform_int_distribution<int> microseconds(longest * 250, longest * 1000);
     auto span = std::chrono::microseconds(microseconds(random));
-    Py_BEGIN_ALLOW_THREADS
-    std::this_thread::sleep_for(span);
-    Py_END_ALLOW_THREADS
-    check(PyErr_CheckSignals());
+    without_lock([&] { std::this_thread::sleep_for(span); });
+    handle_signals();
 }
 
 }  // namespace
 
-void execute_retrying_conflicts(const State& s, py::handle execute, py::handle statement) {
-    for (int attempt = 1;; ++attempt) {
-        PyObject* stack[] = {nullptr, statement.ptr()};
-        PyObject* result = PyObject_Vectorcall(execute.ptr(), stack + 1, 1 | PY_VECTORCALL_ARGUMENTS_OFFSET, nullptr);
-        if (result != nullptr) {
-            Py_DECREF(result);
+void execute_retrying_conflicts(const State& s, py::handle engine, py::handle execute, py::handle statement) {
+    for (int failures = 0;;) {
+        try {
+            call(execute, statement);
             return;
-        }
-        if (attempt == attempts || !raised_conflict(s)) {
-            throw PythonError{};
+        } catch (const PythonError&) {
+            if (++failures == attempts || !may_send_again(s, engine)) {
+                throw;
+            }
         }
         PyErr_Clear();
-        pause_before(attempt + 1);
+        backoff(failures);
     }
 }
 

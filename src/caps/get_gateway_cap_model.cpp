@@ -2,6 +2,7 @@
 // assignments in the default account's step table.
 #include "caps/methods.hpp"
 #include "sql/guards.hpp"
+#include "sql/own_table.hpp"
 #include "sql/statement.hpp"
 
 namespace gateways::caps {
@@ -13,12 +14,11 @@ constexpr sql::Template statement{R"(
                                   {"schema", "table", "crm_id"}};
 
 py::object get_gateway_cap_model_(const Frame& frame) {
-    const State& s = frame.names;
+    const State& s = frame.state;
     py::handle self = frame.arg(0), crm_id = frame.arg(1);
 
     py::object read_sql = getattr(frame.global(s.pd), s.read_sql);
-    sql::Value schema = sql::identifier(getattr(self, s.schema), "schema", s.accepted_names);
-    sql::Value table = sql::identifier(getattr(self, s.table), "table", s.accepted_names);
+    auto [schema, table] = sql::own_table(frame, self);
     sql::Value crm = sql::quoted(crm_id, "crm_id");
     py::object query = statement(schema, table, crm);
     return call(read_sql, query, getattr(self, s.engine));
@@ -26,7 +26,7 @@ py::object get_gateway_cap_model_(const Frame& frame) {
 
 }  // namespace
 
-const MethodSpec get_gateway_cap_model = {"get_gateway_cap_model", {"self", "crm_id"}, {},      false,
-                                          get_gateway_cap_model_,  __FILE__,           __LINE__};
+const MethodSpec get_gateway_cap_model{
+    .name = "get_gateway_cap_model", .parameters = {"self", "crm_id"}, .implementation = get_gateway_cap_model_};
 
 }  // namespace gateways::caps

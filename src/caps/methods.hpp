@@ -1,6 +1,6 @@
 #pragma once
 
-#include "module/method.hpp"
+#include "runtime/method.hpp"
 
 namespace gateways::caps {
 

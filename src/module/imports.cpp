@@ -5,67 +5,82 @@
 namespace gateways {
 namespace {
 
+py::object text(const char* value) {
+    return owned(PyUnicode_FromString(value));
+}
+
 // __import__(name, globals, None, fromlist, 0) through the builtins' __import__, as the
 // import statement calls it.
-py::object import_statement(const py::dict& globals, const char* name, std::initializer_list<const char*> fromlist) {
+py::object import_statement(PyObject* globals, const char* name, std::initializer_list<const char*> fromlist) {
     PyObject* import = PyDict_GetItemString(PyEval_GetBuiltins(), "__import__");
     if (import == nullptr) {
         PyErr_SetString(PyExc_ImportError, "__import__ not found");
-        throw py::error_already_set();
+        throw PythonError{};
     }
     py::object from = py::none();
     if (fromlist.size() != 0) {
-        py::tuple names(fromlist.size());
-        std::size_t i = 0;
+        from = owned(PyTuple_New(static_cast<Py_ssize_t>(fromlist.size())));
+        Py_ssize_t i = 0;
         for (const char* entry : fromlist) {
-            names[i++] = py::str(entry);
+            PyTuple_SET_ITEM(from.ptr(), i++, text(entry).release().ptr());
         }
-        from = std::move(names);
     }
-    return py::reinterpret_borrow<py::object>(import)(name, globals, py::none(), from, 0);
+    py::object level = owned(PyLong_FromLong(0));
+    return call(borrowed(import), text(name), borrowed(globals), py::none(), from, level);
 }
 
 // One name of a from-import: the module's attribute, else an already imported submodule
 // of that name, else ImportError.
 py::object import_from(py::handle module, const char* name) {
-    py::str attribute(name);
-    PyObject* value = PyObject_GetAttr(module.ptr(), attribute.ptr());
+    py::object attribute = text(name);
+    PyObject* value = enter([&] { return PyObject_GetAttr(module.ptr(), attribute.ptr()); });
     if (value != nullptr) {
-        return py::reinterpret_steal<py::object>(value);
+        return owned(value);
     }
     if (!PyErr_ExceptionMatches(PyExc_AttributeError)) {
-        throw py::error_already_set();
+        throw PythonError{};
     }
     PyErr_Clear();
-    py::object package = py::getattr(module, "__name__", py::none());
-    if (PyUnicode_Check(package.ptr())) {
-        py::str full_name(py::str("{}.{}").format(package, attribute));
-        PyObject* submodule = PyImport_GetModule(full_name.ptr());
+    py::object name_attribute = text("__name__");
+    PyObject* package = enter([&] { return PyObject_GetAttr(module.ptr(), name_attribute.ptr()); });
+    if (package == nullptr) {
+        PyErr_Clear();
+        package = Py_NewRef(Py_None);
+    }
+    py::object package_name = owned(package);
+    if (PyUnicode_Check(package)) {
+        py::object full_name = owned(PyUnicode_FromFormat("%U.%U", package, attribute.ptr()));
+        PyObject* submodule = enter([&] { return PyImport_GetModule(full_name.ptr()); });
         if (submodule != nullptr) {
-            return py::reinterpret_steal<py::object>(submodule);
+            return owned(submodule);
         }
         if (PyErr_Occurred()) {
-            throw py::error_already_set();
+            throw PythonError{};
         }
     }
-    py::str message(py::str("cannot import name {}").format(attribute));
-    PyErr_SetImportError(message.ptr(), package.ptr(), nullptr);
-    throw py::error_already_set();
+    py::object message = owned(PyUnicode_FromFormat("cannot import name %U", attribute.ptr()));
+    PyErr_SetImportError(message.ptr(), package_name.ptr(), nullptr);
+    throw PythonError{};
+}
+
+void bind(PyObject* globals, const char* name, py::handle value) {
+    py::object key = text(name);
+    check(enter([&] { return PyDict_SetItem(globals, key.ptr(), value.ptr()); }));
 }
 
 }  // namespace
 
-void import_runtime_modules(const py::dict& globals) {
-    globals["pd"] = import_statement(globals, "pandas", {});
-    globals["dt"] = import_statement(globals, "datetime", {});
+void import_runtime_modules(PyObject* globals) {
+    bind(globals, "pd", import_statement(globals, "pandas", {}));
+    bind(globals, "dt", import_statement(globals, "datetime", {}));
 }
 
-void import_host_modules(const py::dict& globals) {
+void import_host_modules(PyObject* globals) {
     py::object db = import_statement(globals, "models.db", {"ClientStructure", "Db"});
-    globals["ClientStructure"] = import_from(db, "ClientStructure");
-    globals["Db"] = import_from(db, "Db");
+    bind(globals, "ClientStructure", import_from(db, "ClientStructure"));
+    bind(globals, "Db", import_from(db, "Db"));
     py::object models = import_statement(globals, "models", {"config"});
-    globals["mod_conf"] = import_from(models, "config");
+    bind(globals, "mod_conf", import_from(models, "config"));
 }
 
 }  // namespace gateways

@@ -1,17 +1,16 @@
 // The imports of initialisation, with the meaning of Python's import statements.
 #pragma once
 
-#include <pybind11/pybind11.h>
+#include "runtime/calls.hpp"
+#include "runtime/objects.hpp"
 
 namespace gateways {
 
-namespace py = pybind11;
-
 // import pandas as pd; import datetime as dt
-void import_runtime_modules(const py::dict& globals);
+void import_runtime_modules(PyObject* globals);
 
 // from models.db import ClientStructure, Db; from models import config as mod_conf
 // The only place that reaches the host's packages.
-void import_host_modules(const py::dict& globals);
+void import_host_modules(PyObject* globals);
 
 }  // namespace gateways

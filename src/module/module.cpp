@@ -1,19 +1,18 @@
-// The module definition: multi-phase initialisation, create then execute.
+// The module definition: multi-phase initialisation, create then execute, with the
+// module's state owned by the module object.
 //
 // The module lives once per process: it is created in one interpreter, and importing it
 // again there (even after removal from sys.modules) hands back the same module object
 // with the same classes. A failed initialisation forgets everything, so that the next
 // import runs it all again.
-#include <pybind11/pybind11.h>
-
-#include "module/class_factory.hpp"
-#include "module/function_type.hpp"
+#include "module/classes.hpp"
 #include "module/imports.hpp"
-#include "module/python.hpp"
 #include "module/registry.hpp"
 #include "module/state.hpp"
-#include "module/traceback.hpp"
 #include "module/version_check.hpp"
+#include "runtime/boundary.hpp"
+#include "runtime/function_type.hpp"
+#include "runtime/traceback.hpp"
 
 namespace gateways {
 namespace {
@@ -22,64 +21,84 @@ struct Lifecycle {
     int64_t interpreter = -1;      // id of the interpreter the module was created in
     PyObject* module = nullptr;    // strong: the module object handed to every import
     PyObject* executed = nullptr;  // the module object initialisation has begun for
+    State* state = nullptr;        // its state, once made
 };
 
 Lifecycle lifecycle;
 
+// The module's state block holds a pointer to the state. An import that hands back the
+// existing module is given a new, empty block by the interpreter (it resets the module's
+// state before executing it again): the pointer is written into it once more.
+// Null before the interpreter gave the module its block.
+State** state_slot(PyObject* module) {
+    return static_cast<State**>(PyModule_GetState(module));
+}
+
+State* state_of(PyObject* module) {
+    State** slot = state_slot(module);
+    return slot != nullptr ? *slot : nullptr;
+}
+
 void forget() {
     lifecycle.executed = nullptr;
-    Py_CLEAR(lifecycle.module);
+    lifecycle.state = nullptr;
+    Py_CLEAR(lifecycle.module);  // the state goes with the module
     lifecycle.interpreter = -1;
 }
 
-PyObject* create(PyObject* spec, PyModuleDef*) {
-    int64_t interpreter = PyInterpreterState_GetID(PyInterpreterState_Get());
-    if (interpreter < 0) {
-        return nullptr;
-    }
-    if (lifecycle.interpreter != -1 && lifecycle.interpreter != interpreter) {
-        PyErr_SetString(PyExc_ImportError,
-                        "Interpreter change detected - this module can only be loaded into one "
-                        "interpreter per process.");
-        return nullptr;
-    }
-    if (lifecycle.module != nullptr) {
-        return Py_NewRef(lifecycle.module);
-    }
-    PyObject* name = PyObject_GetAttrString(spec, "name");
-    if (name == nullptr) {
-        return nullptr;
-    }
-    PyObject* module = PyModule_NewObject(name);
-    Py_DECREF(name);
-    if (module == nullptr) {
-        return nullptr;
-    }
-    lifecycle.interpreter = interpreter;
-    lifecycle.module = Py_NewRef(module);
-    return module;
+PyObject* create(PyObject* spec, PyModuleDef*) noexcept {
+    return boundary<PyObject*>(nullptr, [&]() -> PyObject* {
+        int64_t interpreter = PyInterpreterState_GetID(PyInterpreterState_Get());
+        if (interpreter < 0) {
+            return nullptr;
+        }
+        if (lifecycle.interpreter != -1 && lifecycle.interpreter != interpreter) {
+            PyErr_SetString(PyExc_ImportError,
+                            "Interpreter change detected - this module can only be loaded into one "
+                            "interpreter per process.");
+            return nullptr;
+        }
+        if (lifecycle.module != nullptr) {
+            return Py_NewRef(lifecycle.module);
+        }
+        py::object attribute = owned(PyUnicode_InternFromString("name"));
+        py::object name = getattr(spec, attribute.ptr());
+        PyObject* module = PyModule_NewObject(name.ptr());
+        if (module == nullptr) {
+            return nullptr;
+        }
+        lifecycle.interpreter = interpreter;
+        lifecycle.module = Py_NewRef(module);
+        return module;
+    });
 }
 
-void initialise(const py::module_& module) {
+void initialise(PyObject* module) {
     check_interpreter_version();
-    py::dict globals = module.attr("__dict__");
+    PyObject* globals = PyModule_GetDict(module);
     import_runtime_modules(globals);
     import_host_modules(globals);
-    if (!function_type_ready()) {
-        throw py::error_already_set();
-    }
-    PyObject* state = new_state();
+    State* state = new_state();
     if (state == nullptr) {
-        throw py::error_already_set();
+        throw PythonError{};
     }
-    py::object names = py::reinterpret_steal<py::object>(state);
+    *state_slot(module) = state;  // from here on released with the module
+    lifecycle.state = state;
+    state->function_type = new_function_type(module);
+    if (state->function_type == nullptr) {
+        throw PythonError{};
+    }
     for (const ClassSpec& spec : class_registry()) {
-        create_class(module, spec, names);
+        create_class(module, spec, *state);
     }
 }
 
-int execute(PyObject* module) {
+int execute(PyObject* module) noexcept {
     if (lifecycle.executed == module) {
+        State** slot = state_slot(module);
+        if (slot != nullptr && *slot == nullptr) {
+            *slot = lifecycle.state;
+        }
         return 0;
     }
     if (lifecycle.executed != nullptr) {
@@ -88,21 +107,35 @@ int execute(PyObject* module) {
         return -1;
     }
     lifecycle.executed = module;
-    try {
-        initialise(py::reinterpret_borrow<py::module_>(module));
+    int status = boundary(-1, [&] {
+        initialise(module);
         return 0;
-    } catch (py::error_already_set& error) {
-        error.restore();
-    } catch (const PythonError&) {
-        // already set
-    } catch (py::builtin_exception& error) {
-        error.set_error();
-    } catch (const std::exception& error) {
-        PyErr_SetString(PyExc_SystemError, error.what());
+    });
+    if (status != 0) {
+        forget();
+        add_traceback_entry("gateways.<module>", __FILE__, __LINE__);
     }
-    forget();
-    add_traceback_entry("gateways.<module>", __FILE__, __LINE__);
-    return -1;
+    return status;
+}
+
+int traverse(PyObject* module, visitproc visit, void* arg) noexcept {
+    State* state = state_of(module);
+    return state != nullptr ? visit_state(*state, visit, arg) : 0;
+}
+
+int clear(PyObject* module) noexcept {
+    if (State* state = state_of(module)) {
+        clear_state(*state);
+    }
+    return 0;
+}
+
+void free_module(void* module) noexcept {
+    auto* object = static_cast<PyObject*>(module);
+    if (State* state = state_of(object)) {
+        *state_slot(object) = nullptr;
+        delete_state(state);
+    }
 }
 
 PyModuleDef_Slot slots[] = {
@@ -112,7 +145,7 @@ PyModuleDef_Slot slots[] = {
 };
 
 PyModuleDef definition = {
-    PyModuleDef_HEAD_INIT, "gateways", nullptr, 0, nullptr, slots, nullptr, nullptr, nullptr,
+    PyModuleDef_HEAD_INIT, "gateways", nullptr, sizeof(State*), nullptr, slots, traverse, clear, free_module,
 };
 
 }  // namespace

@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "module/method.hpp"
+#include "runtime/method.hpp"
 
 namespace gateways {
 

@@ -5,8 +5,6 @@
 namespace gateways {
 namespace {
 
-constexpr const char* capsule_name = "gateways.state";
-
 PyObject* interned(const char* text) {
     return PyUnicode_InternFromString(text);
 }
@@ -28,31 +26,12 @@ PyObject* keywords(std::initializer_list<const char*> names) {
     return tuple;
 }
 
-void release(State* state) {
-#define GATEWAYS_RELEASE(name, ...) Py_XDECREF(state->name);
-#define GATEWAYS_RELEASE_NAME(name) Py_XDECREF(state->name);
-    GATEWAYS_NAMES(GATEWAYS_RELEASE_NAME)
-    GATEWAYS_TEXTS(GATEWAYS_RELEASE)
-    GATEWAYS_KEYWORDS(GATEWAYS_RELEASE)
-#undef GATEWAYS_RELEASE
-#undef GATEWAYS_RELEASE_NAME
-    Py_XDECREF(state->zero);
-    Py_XDECREF(state->one);
-    Py_XDECREF(state->default_cap);
-    Py_XDECREF(state->pandas_asked);
-    delete state;
-}
-
-void destroy(PyObject* capsule) {
-    release(static_cast<State*>(PyCapsule_GetPointer(capsule, capsule_name)));
-}
-
 bool fill(State* state) {
     bool made = true;
 #define GATEWAYS_MAKE_NAME(name) made = made && (state->name = interned(#name)) != nullptr;
 #define GATEWAYS_MAKE_TEXT(name, text) made = made && (state->name = interned(text)) != nullptr;
 #define GATEWAYS_MAKE_KEYWORDS(name, ...) made = made && (state->name = keywords({__VA_ARGS__})) != nullptr;
-    GATEWAYS_NAMES(GATEWAYS_MAKE_NAME)
+    GATEWAYS_INTERNED(GATEWAYS_MAKE_NAME)
     GATEWAYS_TEXTS(GATEWAYS_MAKE_TEXT)
     GATEWAYS_KEYWORDS(GATEWAYS_MAKE_KEYWORDS)
 #undef GATEWAYS_MAKE_NAME
@@ -66,21 +45,39 @@ bool fill(State* state) {
 
 }  // namespace
 
-PyObject* new_state() {
+State* new_state() {
     auto* state = new State();
     if (!fill(state)) {
-        release(state);
+        delete_state(state);
         return nullptr;
     }
-    PyObject* capsule = PyCapsule_New(state, capsule_name, destroy);
-    if (capsule == nullptr) {
-        release(state);
-    }
-    return capsule;
+    return state;
 }
 
-const State* state_of(PyObject* capsule) {
-    return static_cast<const State*>(PyCapsule_GetPointer(capsule, capsule_name));
+void delete_state(State* state) {
+    clear_state(*state);
+#define GATEWAYS_RELEASE(name, ...) Py_CLEAR(state->name);
+#define GATEWAYS_RELEASE_NAME(name) Py_CLEAR(state->name);
+    GATEWAYS_INTERNED(GATEWAYS_RELEASE_NAME)
+    GATEWAYS_TEXTS(GATEWAYS_RELEASE)
+    GATEWAYS_KEYWORDS(GATEWAYS_RELEASE)
+#undef GATEWAYS_RELEASE
+#undef GATEWAYS_RELEASE_NAME
+    Py_CLEAR(state->zero);
+    Py_CLEAR(state->one);
+    Py_CLEAR(state->default_cap);
+    state->accepted_names.clear();
+    delete state;
+}
+
+int visit_state(State& state, visitproc visit, void* arg) {
+    Py_VISIT(state.function_type);
+    return state.fillna_warns.visit(visit, arg);
+}
+
+void clear_state(State& state) {
+    Py_CLEAR(state.function_type);
+    state.fillna_warns.clear();
 }
 
 }  // namespace gateways

@@ -1,11 +1,13 @@
-// The module's state: every name and fixed value the methods use, made once when the
-// module is executed and released with its classes. Names are interned, so that attribute
-// and dictionary lookups find them by identity and the keyword names of a call match the
-// callee's parameters at once.
+// The module's state, owned by the module object: every name and fixed value the methods
+// use, the type of its methods, and the caches. Made when the module is executed and
+// released with the module. Names are interned, so that attribute and dictionary lookups
+// find them by identity and the keyword names of a call match the callee's parameters at
+// once.
 #pragma once
 
 #include <Python.h>
 
+#include "module/object_fact.hpp"
 #include "sql/accepted_names.hpp"
 
 namespace gateways {
@@ -14,7 +16,7 @@ namespace gateways {
 // clang-format off
 // Names whose text is the member's name: module-level names, attributes, columns,
 // keywords and texts passed on as values.
-#define GATEWAYS_NAMES(X)                                                                                        \
+#define GATEWAYS_INTERNED(X)                                                                                        \
     X(pd) X(dt) X(mod_conf) X(ClientStructure) X(Db)                                                             \
     X(engine) X(schema) X(table) X(get) X(execute) X(scalar) X(set_constraint) X(explode)                        \
     X(read_sql) X(fillna) X(merge) X(rename) X(loc) X(isna) X(columns) X(reindex) X(drop) X(set_index)           \
@@ -27,7 +29,7 @@ namespace gateways {
     X(gateway_settings) X(gateways) X(steps) X(processing) X(cap) X(cap_cc_type) X(trailing_cap)                \
     X(gateway_settings_pk) X(gatewaynames_pk) X(steps_pk) X(cap_pk) X(cap_cc_type_pk) X(trailing_cap_pk)         \
     X(gt_list) X(gateways_up) X(gateway_set_up) X(gateways_ins) X(gateway_set_ins)                             \
-    X(orig) X(pgcode) X(sqlstate) X(Parameter) X(POSITIONAL_OR_KEYWORD) X(Signature)                            \
+    X(orig) X(pgcode) X(sqlstate) X(in_transaction) X(Parameter) X(POSITIONAL_OR_KEYWORD) X(Signature)                            \
     X(copy) X(iloc) X(hasnans) X(dtype) X(to_numpy) X(isetitem) X(infer_objects) X(Series)        \
     X(index) X(name)
 
@@ -59,7 +61,7 @@ namespace gateways {
 struct State {
 #define GATEWAYS_NAME_MEMBER(name) PyObject* name = nullptr;
 #define GATEWAYS_OTHER_MEMBER(name, ...) PyObject* name = nullptr;
-    GATEWAYS_NAMES(GATEWAYS_NAME_MEMBER)
+    GATEWAYS_INTERNED(GATEWAYS_NAME_MEMBER)
     GATEWAYS_TEXTS(GATEWAYS_OTHER_MEMBER)
     GATEWAYS_KEYWORDS(GATEWAYS_OTHER_MEMBER)
 #undef GATEWAYS_NAME_MEMBER
@@ -69,19 +71,26 @@ struct State {
     PyObject* one = nullptr;          // 1
     PyObject* default_cap = nullptr;  // 20000.0, the cap of a gateway that has none
 
-    mutable sql::AcceptedNames accepted_names;  // schema and table names already checked
+    PyTypeObject* function_type = nullptr;  // the type of the module's methods
 
-    // The pandas module last asked whether fillna warns when it infers object dtypes
-    // (2.2 and 2.3 do), held so that its identity stays its own, and the answer.
-    mutable PyObject* pandas_asked = nullptr;
-    mutable bool fillna_warns = false;
+    sql::AcceptedNames accepted_names;  // schema and table names already checked
+
+    // Whether the pandas module last asked warns when fillna infers object dtypes (2.2
+    // and 2.3 do).
+    ObjectFact<bool> fillna_warns;
 };
 
-// A new state, owned by the returned capsule: its references go with the capsule.
-// Null with the error set when a name cannot be made.
-PyObject* new_state();
+// A new state with every name and fixed value made; null with the error set when one
+// cannot be made.
+State* new_state();
 
-// The state a capsule of new_state() owns.
-const State* state_of(PyObject* capsule);
+// Releases everything the state holds, and the state.
+void delete_state(State* state);
+
+// The module's garbage-collector support: what may take part in a reference cycle (the
+// type, which refers to the module, and the objects the caches learnt about), visited
+// and cleared alike.
+int visit_state(State& state, visitproc visit, void* arg);
+void clear_state(State& state);
 
 }  // namespace gateways

@@ -1,6 +1,6 @@
 #include "module/version_check.hpp"
 
-#include <pybind11/pybind11.h>
+#include "runtime/references.hpp"
 
 #include <cstdio>
 
@@ -21,7 +21,7 @@ void check_interpreter_version() {
     if (PyErr_WarnFormat(
             PyExc_RuntimeWarning, 1, "compile time Python version %d.%d of module '%.100s' %s runtime version %d.%d",
             GATEWAYS_COMPILED_MAJOR, GATEWAYS_COMPILED_MINOR, "gateways", "does not match", major, minor) < 0) {
-        throw pybind11::error_already_set();
+        throw PythonError{};
     }
 }
 

@@ -10,7 +10,7 @@ namespace {
 constexpr sql::Template one_crm{" WHERE crm_id = {crm_id} ", {"crm_id"}};
 
 py::object gateway_corp_list_(const Frame& frame) {
-    const State& s = frame.names;
+    const State& s = frame.state;
     py::handle self = frame.arg(0), crm_id = frame.arg(1);
 
     py::object where = borrowed(s.empty);
@@ -24,7 +24,9 @@ py::object gateway_corp_list_(const Frame& frame) {
 
 }  // namespace
 
-const MethodSpec gateway_corp_list = {"gateway_corp_list", {"self", "crm_id"}, {Default::False}, false,
-                                      gateway_corp_list_,  __FILE__,           __LINE__};
+const MethodSpec gateway_corp_list{.name = "gateway_corp_list",
+                                   .parameters = {"self", "crm_id"},
+                                   .defaults = {Default::False},
+                                   .implementation = gateway_corp_list_};
 
 }  // namespace gateways::names

@@ -7,7 +7,7 @@ namespace gateways::settings {
 namespace {
 
 py::object cap_limits_(const Frame& frame) {
-    const State& s = frame.names;
+    const State& s = frame.state;
     py::handle self = frame.arg(0), crm_id = frame.arg(1);
 
     py::object today = call_method(self, s.today_cap_report, crm_id);
@@ -21,19 +21,20 @@ py::object cap_limits_(const Frame& frame) {
         call_with_keywords(merge, {month_totals}, s.kw_on_how, {new_list({s.gateway_id, s.crm_id}), s.left});
     if (size(df) == 0) {
         // pandas puts the keys last when merging an empty frame: keep the report's order.
-        py::object columns = owned(PySequence_List(getattr(today, s.columns).ptr()));
-        check(PyList_Append(columns.ptr(), s.available));
+        py::object columns = owned(enter([&] { return PySequence_List(getattr(today, s.columns).ptr()); }));
+        check(enter([&] { return PyList_Append(columns.ptr(), s.available); }));
         df = call_method_with_keywords(df, s.reindex, {}, s.kw_columns, {columns});
     }
     fill_missing(s, df, s.monthly_cap, s.default_cap);
     fill_missing(s, df, s.available, s.zero);
-    setitem(df, s.available,
-            owned(PyNumber_Subtract(getattr(df, s.monthly_cap).ptr(), getattr(df, s.available).ptr())));
+    setitem(df, s.available, owned(enter([&] {
+                return PyNumber_Subtract(getattr(df, s.monthly_cap).ptr(), getattr(df, s.available).ptr());
+            })));
     return df;
 }
 
 }  // namespace
 
-const MethodSpec cap_limits = {"cap_limits", {"self", "crm_id"}, {}, false, cap_limits_, __FILE__, __LINE__};
+const MethodSpec cap_limits{.name = "cap_limits", .parameters = {"self", "crm_id"}, .implementation = cap_limits_};
 
 }  // namespace gateways::settings

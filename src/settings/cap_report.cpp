@@ -3,6 +3,7 @@
 #include "settings/methods.hpp"
 #include "settings/zero_filled.hpp"
 #include "sql/guards.hpp"
+#include "sql/own_table.hpp"
 #include "sql/statement.hpp"
 
 namespace gateways::settings {
@@ -22,13 +23,12 @@ select a.crm_id, a.gateway_id, a.daily_cap,a.monthly_cap, processed from {schema
 constexpr sql::Template date_clause{"and time_stamp >=  '{s_date}'", {"s_date"}};
 
 py::object cap_report_(const Frame& frame) {
-    const State& s = frame.names;
+    State& s = frame.state;
     py::handle self = frame.arg(0), crm_id = frame.arg(1), s_date = frame.arg(2);
 
     py::object pd = frame.global(s.pd);
     py::object read_sql = getattr(pd, s.read_sql);
-    sql::Value schema = sql::identifier(getattr(self, s.schema), "schema", s.accepted_names);
-    sql::Value table = sql::identifier(getattr(self, s.table), "table", s.accepted_names);
+    auto [schema, table] = sql::own_table(frame, self);
     sql::Value crm = sql::quoted(crm_id, "crm_id");
     py::object since = borrowed(s.empty);
     if (is_true(s_date)) {
@@ -41,7 +41,7 @@ py::object cap_report_(const Frame& frame) {
 }
 
 py::object mtd_cap_report_(const Frame& frame) {
-    const State& s = frame.names;
+    State& s = frame.state;
     py::handle self = frame.arg(0), crm_id = frame.arg(1);
     py::object cap_report = getattr(self, s.cap_report);
     py::object first_of_month = call_method(self, s.get_first_dom);
@@ -50,24 +50,27 @@ py::object mtd_cap_report_(const Frame& frame) {
 
 // Today is the date of the current time less the configured hour offset, read anew each call.
 py::object today_cap_report_(const Frame& frame) {
-    const State& s = frame.names;
+    State& s = frame.state;
     py::handle self = frame.arg(0), crm_id = frame.arg(1);
     py::object cap_report = getattr(self, s.cap_report);
     py::object now = call_method(getattr(frame.global(s.dt), s.datetime), s.now);
     py::object timedelta = getattr(frame.global(s.dt), s.timedelta);
     py::object offset =
         call_with_keywords(timedelta, {}, s.kw_hours, {getattr(frame.global(s.mod_conf), s.timeOffset)});
-    py::object report_date = call_method(owned(PyNumber_Subtract(now.ptr(), offset.ptr())), s.date);
+    py::object report_date =
+        call_method(owned(enter([&] { return PyNumber_Subtract(now.ptr(), offset.ptr()); })), s.date);
     return call(cap_report, crm_id, report_date);
 }
 
 }  // namespace
 
-const MethodSpec cap_report = {
-    "cap_report", {"self", "crm_id", "s_date"}, {Default::False}, false, cap_report_, __FILE__, __LINE__};
-const MethodSpec mtd_cap_report = {"mtd_cap_report", {"self", "crm_id"}, {},      false,
-                                   mtd_cap_report_,  __FILE__,           __LINE__};
-const MethodSpec today_cap_report = {"today_cap_report", {"self", "crm_id"}, {},      false,
-                                     today_cap_report_,  __FILE__,           __LINE__};
+const MethodSpec cap_report{.name = "cap_report",
+                            .parameters = {"self", "crm_id", "s_date"},
+                            .defaults = {Default::False},
+                            .implementation = cap_report_};
+const MethodSpec mtd_cap_report{
+    .name = "mtd_cap_report", .parameters = {"self", "crm_id"}, .implementation = mtd_cap_report_};
+const MethodSpec today_cap_report{
+    .name = "today_cap_report", .parameters = {"self", "crm_id"}, .implementation = today_cap_report_};
 
 }  // namespace gateways::settings

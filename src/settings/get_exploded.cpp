@@ -6,7 +6,7 @@ namespace gateways::settings {
 namespace {
 
 py::object get_exploded_(const Frame& frame) {
-    const State& s = frame.names;
+    State& s = frame.state;
     py::handle self = frame.arg(0);
 
     py::object df = call_method_with_keywords(self, s.get, {}, s.kw_orderBy, {s.gateway_id});
@@ -19,6 +19,6 @@ py::object get_exploded_(const Frame& frame) {
 
 }  // namespace
 
-const MethodSpec get_exploded = {"get_exploded", {"self"}, {}, false, get_exploded_, __FILE__, __LINE__};
+const MethodSpec get_exploded{.name = "get_exploded", .parameters = {"self"}, .implementation = get_exploded_};
 
 }  // namespace gateways::settings

@@ -3,6 +3,7 @@
 #include "settings/methods.hpp"
 #include "settings/missing_values.hpp"
 #include "sql/guards.hpp"
+#include "sql/own_table.hpp"
 #include "sql/statement.hpp"
 
 namespace gateways::settings {
@@ -26,11 +27,10 @@ constexpr sql::Template statement{R"(
                                   {"schema", "table", "crm_id", "first_dom", "tomorrow"}};
 
 py::object mtd_cascade_report_(const Frame& frame) {
-    const State& s = frame.names;
+    const State& s = frame.state;
     py::handle self = frame.arg(0), crm_id = frame.arg(1);
 
-    sql::Value schema = sql::identifier(getattr(self, s.schema), "schema", s.accepted_names);
-    sql::Value table = sql::identifier(getattr(self, s.table), "table", s.accepted_names);
+    auto [schema, table] = sql::own_table(frame, self);
     sql::Value crm = sql::quoted(crm_id, "crm_id");
     sql::Value first_dom = sql::quoted(call_method(self, s.get_first_dom), "get_first_dom()");
     sql::Value tomorrow = sql::quoted(call_method(self, s.get_get_tomorrow), "get_get_tomorrow()");
@@ -39,14 +39,15 @@ py::object mtd_cascade_report_(const Frame& frame) {
     py::object df = call(getattr(frame.global(s.pd), s.read_sql), query, getattr(self, s.engine));
     fill_missing(s, df, s.cascade_cap, s.default_cap);
     fill_missing(s, df, s.cascade_processed, s.zero);
-    setitem(df, s.available,
-            owned(PyNumber_Subtract(getattr(df, s.cascade_cap).ptr(), getattr(df, s.cascade_processed).ptr())));
+    setitem(df, s.available, owned(enter([&] {
+                return PyNumber_Subtract(getattr(df, s.cascade_cap).ptr(), getattr(df, s.cascade_processed).ptr());
+            })));
     return df;
 }
 
 }  // namespace
 
-const MethodSpec mtd_cascade_report = {"mtd_cascade_report", {"self", "crm_id"}, {},      false,
-                                       mtd_cascade_report_,  __FILE__,           __LINE__};
+const MethodSpec mtd_cascade_report{
+    .name = "mtd_cascade_report", .parameters = {"self", "crm_id"}, .implementation = mtd_cascade_report_};
 
 }  // namespace gateways::settings

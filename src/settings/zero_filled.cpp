@@ -1,6 +1,7 @@
 #include "settings/zero_filled.hpp"
 
 #include <cstdio>
+#include <optional>
 #include <vector>
 
 namespace gateways::settings {
@@ -9,12 +10,12 @@ namespace {
 // Whether this pandas warns on fillna's inference: 2.2 and 2.3, by their version text
 // (asking for their option to stop inferring would warn on pandas 3, where it is
 // deprecated). Asked once per pandas module; a stand-in with no version does not warn.
-bool fillna_warns(const State& s, py::handle pd) {
-    if (pd.ptr() == s.pandas_asked) {
-        return s.fillna_warns;
+bool fillna_warns(State& s, py::handle pd) {
+    if (std::optional<bool> known = s.fillna_warns.about(pd.ptr())) {
+        return *known;
     }
     bool warns = false;
-    PyObject* version = PyObject_GetAttr(pd.ptr(), s.version_attr);
+    PyObject* version = enter([&] { return PyObject_GetAttr(pd.ptr(), s.version_attr); });
     if (version == nullptr) {
         if (!PyErr_ExceptionMatches(PyExc_AttributeError)) {
             throw PythonError{};
@@ -30,10 +31,7 @@ bool fillna_warns(const State& s, py::handle pd) {
             warns = std::sscanf(utf8, "%d.%d", &major, &minor) == 2 && major == 2 && minor >= 2;
         }
     }
-    PyObject* previous = s.pandas_asked;
-    s.pandas_asked = Py_NewRef(pd.ptr());
-    s.fillna_warns = warns;
-    Py_XDECREF(previous);
+    s.fillna_warns.learn(pd.ptr(), warns);
     return warns;
 }
 
@@ -49,10 +47,7 @@ py::object filled_object_column(const State& s, py::handle pd, py::handle column
 }
 
 bool is_object_dtype(py::handle column, const State& s) {
-    py::object dtype = getattr(column, s.dtype);
-    int same = PyObject_RichCompareBool(dtype.ptr(), reinterpret_cast<PyObject*>(&PyBaseObject_Type), Py_EQ);
-    check(same);
-    return same == 1;
+    return equal(getattr(column, s.dtype), reinterpret_cast<PyObject*>(&PyBaseObject_Type));
 }
 
 // fillna(0) of one column with missing values, as pandas 2.1 gives it.
@@ -69,14 +64,14 @@ struct Column {
 
 }  // namespace
 
-py::object zero_filled_series(const State& s, py::handle pd, py::handle series) {
+py::object zero_filled_series(State& s, py::handle pd, py::handle series) {
     if (!fillna_warns(s, pd) || !is_true(getattr(series, s.hasnans))) {
         return call_method(series, s.fillna, s.zero);
     }
     return filled_column(s, pd, series, is_object_dtype(series, s));
 }
 
-py::object zero_filled_frame(const State& s, py::handle pd, py::handle df) {
+py::object zero_filled_frame(State& s, py::handle pd, py::handle df) {
     if (!fillna_warns(s, pd)) {
         return call_method(df, s.fillna, s.zero);
     }
@@ -84,13 +79,13 @@ py::object zero_filled_frame(const State& s, py::handle pd, py::handle df) {
     // the dtypes of the frame's object columns together (they share one block) once any
     // of them had a missing value: so here.
     py::object iloc = getattr(df, s.iloc);
-    py::object all_rows = owned(PySlice_New(nullptr, nullptr, nullptr));
+    py::object all_rows = owned(enter([] { return PySlice_New(nullptr, nullptr, nullptr); }));
     Py_ssize_t count = size(getattr(df, s.columns));
     std::vector<Column> columns;
     bool object_missing = false;
     for (Py_ssize_t i = 0; i < count; ++i) {
         py::object position = owned(PyLong_FromSsize_t(i));
-        py::object values = getitem(iloc, owned(PyTuple_Pack(2, all_rows.ptr(), position.ptr())));
+        py::object values = getitem(iloc, pair(all_rows, position));
         Column column{values, is_object_dtype(values, s), is_true(getattr(values, s.hasnans))};
         object_missing = object_missing || (column.object && column.missing);
         columns.push_back(std::move(column));

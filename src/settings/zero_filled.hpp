@@ -3,14 +3,14 @@
 // result is made without it. pandas 3 fills without inferring, as it says it would.
 #pragma once
 
-#include "module/method.hpp"
+#include "runtime/method.hpp"
 
 namespace gateways::settings {
 
 // frame.fillna(0), with `pd` the module's pandas
-py::object zero_filled_frame(const State& s, py::handle pd, py::handle df);
+py::object zero_filled_frame(State& s, py::handle pd, py::handle df);
 
 // series.fillna(0), with `pd` the module's pandas
-py::object zero_filled_series(const State& s, py::handle pd, py::handle series);
+py::object zero_filled_series(State& s, py::handle pd, py::handle series);
 
 }  // namespace gateways::settings

@@ -1,10 +1,13 @@
 // The exact strs that last passed the plain-name check, held by the module's state. An
 // object's text cannot change, so one found here passes again without being read; the
-// references keep the objects, and so their identities, alive until the state goes.
+// references keep the objects, and so their identities, alive while they are held.
+// A slot is read and replaced atomically: a name is released only by the one exchange
+// that took it out, so no interleaving of threads releases it twice.
 #pragma once
 
 #include <Python.h>
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 
@@ -15,27 +18,27 @@ public:
     AcceptedNames() = default;
     AcceptedNames(const AcceptedNames&) = delete;
     AcceptedNames& operator=(const AcceptedNames&) = delete;
-    ~AcceptedNames() {
-        for (PyObject*& name : held_) {
-            Py_CLEAR(name);
-        }
-    }
+    ~AcceptedNames() { clear(); }
 
-    bool contains(PyObject* name) const { return held_[slot(name)] == name; }
+    bool contains(PyObject* name) const { return held_[slot(name)].load(std::memory_order_acquire) == name; }
 
     // Holds `name`, an exact str that passed, in place of the one in its slot.
     void add(PyObject* name) {
-        PyObject*& entry = held_[slot(name)];
-        PyObject* previous = entry;
-        entry = Py_NewRef(name);
-        Py_XDECREF(previous);
+        PyObject* previous = held_[slot(name)].exchange(Py_NewRef(name), std::memory_order_acq_rel);
+        Py_XDECREF(previous);  // an exact str: releasing it runs no Python code
+    }
+
+    void clear() {
+        for (std::atomic<PyObject*>& entry : held_) {
+            Py_XDECREF(entry.exchange(nullptr, std::memory_order_acq_rel));
+        }
     }
 
 private:
     static constexpr std::size_t slots = 16;
     static std::size_t slot(PyObject* name) { return (reinterpret_cast<std::uintptr_t>(name) >> 4) % slots; }
 
-    PyObject* held_[slots] = {};
+    std::atomic<PyObject*> held_[slots] = {};
 };
 
 }  // namespace gateways::sql

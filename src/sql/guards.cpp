@@ -236,7 +236,7 @@ Value number(py::handle value, const char* argument) {
         return Value(digits);
     }
     if (PyLong_CheckExact(value.ptr())) {
-        return Value(owned(PyObject_Str(value.ptr())));
+        return Value(owned(enter([&] { return PyObject_Str(value.ptr()); })));
     }
     return checked_ascii(value, argument, is_plain_number, "an unquoted value must be a plain number");
 }
@@ -255,11 +255,11 @@ Value integer(py::handle value) {
     if (exact_small_int(value, digits)) {
         return Value(digits);
     }
-    py::object converted = owned(PyNumber_Long(value.ptr()));
+    py::object converted = owned(enter([&] { return PyNumber_Long(value.ptr()); }));
     if (exact_small_int(converted, digits)) {
         return Value(digits);
     }
-    return Value(owned(PyObject_Str(converted.ptr())));
+    return Value(owned(enter([&] { return PyObject_Str(converted.ptr()); })));
 }
 
 Value identifier(py::handle value, const char* argument, AcceptedNames& accepted) {

@@ -3,7 +3,7 @@
 // the argument, before any statement is sent.
 #pragma once
 
-#include "module/python.hpp"
+#include "runtime/objects.hpp"
 #include "sql/accepted_names.hpp"
 #include "sql/value.hpp"
 

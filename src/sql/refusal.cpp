@@ -23,7 +23,7 @@ bool has_surrogate(PyObject* text) {
 // The value's repr as it can be shown in a message. Only an exception that is not an
 // Exception (KeyboardInterrupt, SystemExit) raised by the repr passes through instead.
 py::object shown(py::handle value) {
-    PyObject* repr = PyObject_Repr(value.ptr());
+    PyObject* repr = enter([&] { return PyObject_Repr(value.ptr()); });
     if (repr == nullptr) {
         if (!PyErr_ExceptionMatches(PyExc_Exception)) {
             throw PythonError{};
@@ -37,7 +37,8 @@ py::object shown(py::handle value) {
 #endif
     if (has_surrogate(text.ptr())) {
         // ascii(): the repr with what is not ASCII escaped.
-        py::object ascii = owned(PyUnicode_AsEncodedString(text.ptr(), "ascii", "backslashreplace"));
+        py::object ascii =
+            owned(enter([&] { return PyUnicode_AsEncodedString(text.ptr(), "ascii", "backslashreplace"); }));
         text = owned(PyUnicode_DecodeASCII(PyBytes_AS_STRING(ascii.ptr()), PyBytes_GET_SIZE(ascii.ptr()), nullptr));
     }
     if (PyUnicode_GET_LENGTH(text.ptr()) > longest_shown) {

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "module/python.hpp"
+#include "runtime/objects.hpp"
 #include "sql/value.hpp"
 
 namespace gateways::sql {

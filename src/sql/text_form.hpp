@@ -1,6 +1,6 @@
 #pragma once
 
-#include "module/python.hpp"
+#include "runtime/objects.hpp"
 
 namespace gateways::sql {
 

@@ -3,7 +3,7 @@
 #include <charconv>
 #include <string_view>
 
-#include "module/python.hpp"
+#include "runtime/objects.hpp"
 
 namespace gateways::sql {
 

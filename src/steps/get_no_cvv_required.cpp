@@ -9,7 +9,7 @@ namespace {
 constexpr sql::Template not_required{" where scv_level= 'not required' and crm_id='{crm_id}'", {"crm_id"}};
 
 py::object get_no_cvv_required_(const Frame& frame) {
-    const State& s = frame.names;
+    const State& s = frame.state;
     py::handle self = frame.arg(0), crm_id = frame.arg(1), columns = frame.arg(2);
 
     py::object where = not_required(sql::quoted(crm_id, "crm_id"));
@@ -18,12 +18,9 @@ py::object get_no_cvv_required_(const Frame& frame) {
 
 }  // namespace
 
-const MethodSpec get_no_cvv_required = {"get_no_cvv_required",
-                                        {"self", "crm_id", "columns"},
-                                        {Default::False},
-                                        false,
-                                        get_no_cvv_required_,
-                                        __FILE__,
-                                        __LINE__};
+const MethodSpec get_no_cvv_required{.name = "get_no_cvv_required",
+                                     .parameters = {"self", "crm_id", "columns"},
+                                     .defaults = {Default::False},
+                                     .implementation = get_no_cvv_required_};
 
 }  // namespace gateways::steps

@@ -13,9 +13,10 @@ namespace {
 void missing_as_none(const State& s, py::handle records) {
     for (Py_ssize_t i = 0, n = PyList_GET_SIZE(records.ptr()); i < n; ++i) {
         PyObject* record = PyList_GET_ITEM(records.ptr(), i);
-        PyObject* number = PyDict_CheckExact(record) ? PyDict_GetItemWithError(record, s.mid_number) : nullptr;
+        PyObject* number =
+            PyDict_CheckExact(record) ? enter([&] { return PyDict_GetItemWithError(record, s.mid_number); }) : nullptr;
         if (number != nullptr && PyFloat_CheckExact(number) && std::isnan(PyFloat_AS_DOUBLE(number))) {
-            check(PyDict_SetItem(record, s.mid_number, Py_None));
+            check(enter([&] { return PyDict_SetItem(record, s.mid_number, Py_None); }));
         } else if (number == nullptr && PyErr_Occurred()) {
             throw PythonError{};
         }
@@ -27,7 +28,7 @@ constexpr sql::Template by_gateway{" where gateway_id={gateway_id} and crm_id = 
 
 // The distinct (crm_id, mid_number) records of one MID on one step, or None.
 py::object get_mid_numbers_by_mid_id_(const Frame& frame) {
-    const State& s = frame.names;
+    const State& s = frame.state;
     py::handle self = frame.arg(0), mid_id = frame.arg(1), step = frame.arg(2);
 
     sql::Value mid = sql::integer(mid_id);
@@ -48,7 +49,7 @@ py::object get_mid_numbers_by_mid_id_(const Frame& frame) {
 
 // The first non-null MID number of one gateway in one CRM, or None.
 py::object get_mid_numbers_by_gateway_id_(const Frame& frame) {
-    const State& s = frame.names;
+    const State& s = frame.state;
     py::handle self = frame.arg(0), gateway_id = frame.arg(1), crm_id = frame.arg(2);
 
     sql::Value gateway = sql::number(gateway_id, "gateway_id");
@@ -65,14 +66,11 @@ py::object get_mid_numbers_by_gateway_id_(const Frame& frame) {
 
 }  // namespace
 
-const MethodSpec get_mid_numbers_by_mid_id = {
-    "get_mid_numbers_by_mid_id", {"self", "mid_id", "step"}, {}, false, get_mid_numbers_by_mid_id_, __FILE__, __LINE__};
-const MethodSpec get_mid_numbers_by_gateway_id = {"get_mid_numbers_by_gateway_id",
-                                                  {"self", "gateway_id", "crm_id"},
-                                                  {},
-                                                  false,
-                                                  get_mid_numbers_by_gateway_id_,
-                                                  __FILE__,
-                                                  __LINE__};
+const MethodSpec get_mid_numbers_by_mid_id{.name = "get_mid_numbers_by_mid_id",
+                                           .parameters = {"self", "mid_id", "step"},
+                                           .implementation = get_mid_numbers_by_mid_id_};
+const MethodSpec get_mid_numbers_by_gateway_id{.name = "get_mid_numbers_by_gateway_id",
+                                               .parameters = {"self", "gateway_id", "crm_id"},
+                                               .implementation = get_mid_numbers_by_gateway_id_};
 
 }  // namespace gateways::steps

@@ -1,20 +1,21 @@
 // What a method of the six classes is: its registry entry and the frame it runs in.
 #pragma once
 
+#include <source_location>
 #include <vector>
 
-#include "module/python.hpp"
 #include "module/state.hpp"
+#include "runtime/calls.hpp"
+#include "runtime/objects.hpp"
 
 namespace gateways {
 
-// One call's view of its arguments, of the module namespace and of the module's names.
+// One call's view of its arguments, of the module namespace and of the module's state.
 // The arguments are borrowed from the caller for the duration of the call, already bound
 // to the method's parameters (defaults filled in).
 class Frame {
 public:
-    Frame(const State& state, PyObject* globals, PyObject* const* args)
-        : names(state), globals_(globals), args_(args) {}
+    Frame(State& state, PyObject* globals, PyObject* const* args) : state(state), globals_(globals), args_(args) {}
 
     py::handle arg(std::size_t index) const { return args_[index]; }
 
@@ -22,7 +23,7 @@ public:
     // rebinding it in the module is seen by the next use, deleting it is a NameError.
     py::object global(PyObject* name) const;
 
-    const State& names;
+    State& state;
 
 private:
     PyObject* globals_;
@@ -34,14 +35,15 @@ using Implementation = py::object (*)(const Frame&);
 // The default values a parameter can have; each method object holds its own.
 enum class Default { False, AccountId };
 
+// A method's registry entry, written with designated initializers; where it is written
+// is where its traceback entry points.
 struct MethodSpec {
     const char* name;
     std::vector<const char*> parameters;  // in order, self included for instance methods
-    std::vector<Default> defaults;        // for the last parameters, as in a def statement
-    bool is_static;
+    std::vector<Default> defaults = {};   // for the last parameters, as in a def statement
+    bool is_static = false;
     Implementation implementation;
-    const char* file;  // where the traceback entry points
-    int line;
+    std::source_location where = std::source_location::current();
 };
 
 }  // namespace gateways

@@ -1,7 +1,7 @@
 // The checks and messages follow the interpreter's own for a def statement's function:
 // positional arguments first, then keywords (each must name a parameter not yet given),
 // then too many positional arguments, then missing ones, then defaults.
-#include "module/argument_binding.hpp"
+#include "runtime/argument_binding.hpp"
 
 namespace gateways {
 namespace {

@@ -1,4 +1,4 @@
-#include "module/traceback.hpp"
+#include "runtime/traceback.hpp"
 
 #include <Python.h>
 #include <frameobject.h>

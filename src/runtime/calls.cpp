@@ -1,4 +1,4 @@
-#include "module/python.hpp"
+#include "runtime/calls.hpp"
 
 #include <cstddef>
 #include <stdexcept>
@@ -24,11 +24,13 @@ py::object vectorcall_with_keywords(PyObject* name, py::handle first, std::initi
         stack[count++] = value.ptr();
     }
     std::size_t given = positional.size() + 1;  // `first` included
-    if (name != nullptr) {
-        return owned(PyObject_VectorcallMethod(name, stack + 1, given | PY_VECTORCALL_ARGUMENTS_OFFSET, keywords));
-    }
-    // A plain call: `first` is the callable, not an argument.
-    return owned(PyObject_Vectorcall(first.ptr(), stack + 2, (given - 1) | PY_VECTORCALL_ARGUMENTS_OFFSET, keywords));
+    return owned(enter([&] {
+        if (name != nullptr) {
+            return PyObject_VectorcallMethod(name, stack + 1, given | PY_VECTORCALL_ARGUMENTS_OFFSET, keywords);
+        }
+        // A plain call: `first` is the callable, not an argument.
+        return PyObject_Vectorcall(first.ptr(), stack + 2, (given - 1) | PY_VECTORCALL_ARGUMENTS_OFFSET, keywords);
+    }));
 }
 
 }  // namespace
@@ -41,21 +43,6 @@ py::object call_with_keywords(py::handle callable, std::initializer_list<py::han
 py::object call_method_with_keywords(py::handle self, PyObject* name, std::initializer_list<py::handle> positional,
                                      PyObject* keywords, std::initializer_list<py::handle> values) {
     return vectorcall_with_keywords(name, self, positional, keywords, values);
-}
-
-py::object new_list(std::initializer_list<PyObject*> items) {
-    py::object list = owned(PyList_New(static_cast<Py_ssize_t>(items.size())));
-    Py_ssize_t index = 0;
-    for (PyObject* item : items) {
-        PyList_SET_ITEM(list.ptr(), index++, Py_NewRef(item));
-    }
-    return list;
-}
-
-py::object new_dict(PyObject* key, PyObject* value) {
-    py::object dict = owned(PyDict_New());
-    check(PyDict_SetItem(dict.ptr(), key, value));
-    return dict;
 }
 
 }  // namespace gateways

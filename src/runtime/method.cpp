@@ -1,10 +1,10 @@
 // Module-level names are read from the module namespace at each use.
-#include "module/method.hpp"
+#include "runtime/method.hpp"
 
 namespace gateways {
 
 py::object Frame::global(PyObject* name) const {
-    PyObject* value = PyDict_GetItemWithError(globals_, name);
+    PyObject* value = enter([&] { return PyDict_GetItemWithError(globals_, name); });
     if (value == nullptr) {
         if (!PyErr_Occurred()) {
             PyErr_Format(PyExc_NameError, "name '%U' is not defined", name);

@@ -1,12 +1,13 @@
-#include "module/function_type.hpp"
+#include "runtime/function_type.hpp"
 
 #include <structmember.h>
 
 #include <string>
 
-#include "module/argument_binding.hpp"
-#include "module/stack_guard.hpp"
-#include "module/traceback.hpp"
+#include "runtime/argument_binding.hpp"
+#include "runtime/boundary.hpp"
+#include "runtime/stack_guard.hpp"
+#include "runtime/traceback.hpp"
 
 namespace gateways {
 namespace {
@@ -17,50 +18,42 @@ struct Function {
     PyObject* name;
     PyObject* qualname;
     PyObject* module;
-    PyObject* parameters;  // tuple of interned str
-    PyObject* defaults;    // tuple, or nullptr when there are none
-    PyObject* globals;
+    PyObject* parameters;     // tuple of interned str
+    PyObject* defaults;       // tuple, or nullptr when there are none
+    PyObject* globals;        // the module namespace; null once the collector cleared it
     PyObject* traced_name;    // "gateways.<Class>.<method>", for traceback entries
     const char* traced_utf8;  // its text, made once: an error path allocates nothing for it
-    const State* state;       // the module's names, owned by state_owner
-    PyObject* state_owner;
+    State* state;             // the module's, which the type holds
     PyObject* weakrefs;
 };
 
-PyTypeObject* function_type = nullptr;
-
 // Runs the method body. An entry counts against the interpreter's recursion limit, as a
 // Python function's call does, and stops short of the end of the C stack, so that methods
-// reaching each other through the object raise RecursionError instead of crashing. The body's exception is the
-// very object that was raised, with this method's traceback entry added.
-PyObject* invoke(Function* f, PyObject* const* bound) {
+// reaching each other through the object raise RecursionError instead of crashing. The
+// body's exception is the very object that was raised, with this method's traceback
+// entry added.
+PyObject* invoke(Function* f, PyObject* const* bound) noexcept {
     if (stack_nearly_exhausted()) {
         PyErr_SetString(PyExc_RecursionError, "maximum recursion depth exceeded while calling a Python object");
+        return nullptr;
+    }
+    if (f->globals == nullptr) [[unlikely]] {
+        PyErr_Format(PyExc_ReferenceError, "%U() outlived its module's namespace", f->qualname);
         return nullptr;
     }
     if (Py_EnterRecursiveCall(" while calling a Python object") != 0) {
         return nullptr;
     }
-    PyObject* result = nullptr;
-    try {
-        result = f->spec->implementation(Frame(*f->state, f->globals, bound)).release().ptr();
-    } catch (const PythonError&) {
-        // already set
-    } catch (py::error_already_set& error) {
-        error.restore();
-    } catch (const std::bad_alloc&) {
-        PyErr_NoMemory();
-    } catch (const std::exception& error) {
-        PyErr_SetString(PyExc_SystemError, error.what());
-    }
+    PyObject* result = boundary<PyObject*>(
+        nullptr, [&] { return f->spec->implementation(Frame(*f->state, f->globals, bound)).release().ptr(); });
     Py_LeaveRecursiveCall();
     if (result == nullptr) {
-        add_traceback_entry(f->traced_utf8, f->spec->file, f->spec->line);
+        add_traceback_entry(f->traced_utf8, f->spec->where.file_name(), static_cast<int>(f->spec->where.line()));
     }
     return result;
 }
 
-PyObject* vectorcall(PyObject* callable, PyObject* const* args, size_t nargsf, PyObject* kwnames) {
+PyObject* vectorcall(PyObject* callable, PyObject* const* args, size_t nargsf, PyObject* kwnames) noexcept {
     auto* f = reinterpret_cast<Function*>(callable);
     Py_ssize_t nargs = PyVectorcall_NARGS(nargsf);
     // Every parameter given by position, no keywords: the arguments are already bound.
@@ -68,10 +61,13 @@ PyObject* vectorcall(PyObject* callable, PyObject* const* args, size_t nargsf, P
         return invoke(f, args);
     }
     PyObject* bound[max_parameters];
-    if (!bind_arguments({f->qualname, f->parameters, f->defaults}, args, nargs, kwnames, bound)) {
-        return nullptr;
-    }
-    return invoke(f, bound);
+    bool matched = boundary(false, [&] {
+        // A keyword that is a str subclass compares with Python code of its own.
+        return enter([&] {
+            return bind_arguments({f->qualname, f->parameters, f->defaults}, args, nargs, kwnames, bound);
+        });
+    });
+    return matched ? invoke(f, bound) : nullptr;
 }
 
 PyObject* bind_to_instance(PyObject* self, PyObject* instance, PyObject*) {
@@ -85,12 +81,12 @@ PyObject* repr(PyObject* self) {
     return PyUnicode_FromFormat("<function %U at %p>", reinterpret_cast<Function*>(self)->qualname, self);
 }
 
+// The type, which an instance holds until it is freed, and what tp_clear clears.
 int traverse(PyObject* self, visitproc visit, void* arg) {
     auto* f = reinterpret_cast<Function*>(self);
     Py_VISIT(Py_TYPE(self));
     Py_VISIT(f->defaults);
     Py_VISIT(f->globals);
-    Py_VISIT(f->state_owner);
     return 0;
 }
 
@@ -113,7 +109,6 @@ void dealloc(PyObject* self) {
     Py_CLEAR(f->qualname);
     Py_CLEAR(f->module);
     Py_CLEAR(f->parameters);
-    Py_CLEAR(f->state_owner);
     Py_CLEAR(f->traced_name);
     PyObject_GC_Del(self);
     Py_DECREF(type);
@@ -129,26 +124,24 @@ PyObject* get_defaults(PyObject* self, void*) {
 }
 
 // inspect.signature() reads this: the real parameters with their default objects.
-PyObject* get_signature(PyObject* self, void*) {
+PyObject* get_signature(PyObject* self, void*) noexcept {
     auto* f = reinterpret_cast<Function*>(self);
-    try {
-        py::object inspect = owned(PyImport_ImportModule("inspect"));
+    return boundary<PyObject*>(nullptr, [&] {
+        py::object inspect = owned(enter([] { return PyImport_ImportModule("inspect"); }));
         py::object parameter = getattr(inspect, f->state->Parameter);
         py::object kind = getattr(parameter, f->state->POSITIONAL_OR_KEYWORD);
         py::object empty = getattr(parameter, f->state->empty_parameter);
         Py_ssize_t count = PyTuple_GET_SIZE(f->parameters);
         Py_ssize_t required = count - (f->defaults != nullptr ? PyTuple_GET_SIZE(f->defaults) : 0);
-        py::object parameters = owned(PyList_New(0));
+        py::object parameters = new_list({});
         for (Py_ssize_t i = 0; i < count; ++i) {
             PyObject* default_value = i < required ? empty.ptr() : PyTuple_GET_ITEM(f->defaults, i - required);
             py::object one = call_with_keywords(parameter, {PyTuple_GET_ITEM(f->parameters, i), kind},
                                                 f->state->kw_default, {default_value});
-            check(PyList_Append(parameters.ptr(), one.ptr()));
+            check(enter([&] { return PyList_Append(parameters.ptr(), one.ptr()); }));
         }
         return gateways::call(getattr(inspect, f->state->Signature), parameters).release().ptr();
-    } catch (const PythonError&) {
-        return nullptr;
-    }
+    });
 }
 
 // Pickled by reference, as Python functions are: the qualified name in the module.
@@ -213,14 +206,11 @@ py::object default_object(Default value) {
 
 }  // namespace
 
-bool function_type_ready() {
-    if (function_type == nullptr) {
-        function_type = reinterpret_cast<PyTypeObject*>(PyType_FromSpec(&spec));
-    }
-    return function_type != nullptr;
+PyTypeObject* new_function_type(PyObject* module) {
+    return reinterpret_cast<PyTypeObject*>(PyType_FromModuleAndSpec(module, &spec, nullptr));
 }
 
-py::object make_function(const MethodSpec& method, const char* class_name, py::dict globals, py::handle state) {
+py::object make_function(const MethodSpec& method, const char* class_name, py::dict globals, State& state) {
     if (static_cast<Py_ssize_t>(method.parameters.size()) > max_parameters ||
         method.defaults.size() > method.parameters.size()) {
         throw std::logic_error(std::string("bad parameter list for ") + method.name);
@@ -233,7 +223,7 @@ py::object make_function(const MethodSpec& method, const char* class_name, py::d
     for (std::size_t i = 0; i < method.parameters.size(); ++i) {
         PyObject* parameter = PyUnicode_InternFromString(method.parameters[i]);
         if (parameter == nullptr) {
-            throw py::error_already_set();
+            throw PythonError{};
         }
         PyTuple_SET_ITEM(parameters.ptr(), i, parameter);
     }
@@ -246,12 +236,12 @@ py::object make_function(const MethodSpec& method, const char* class_name, py::d
         defaults = std::move(values);
     }
 
-    if (PyUnicode_AsUTF8(traced_name.ptr()) == nullptr || state_of(state.ptr()) == nullptr) {
-        throw py::error_already_set();
+    if (PyUnicode_AsUTF8(traced_name.ptr()) == nullptr) {
+        throw PythonError{};
     }
-    auto* f = PyObject_GC_New(Function, function_type);
+    auto* f = enter([&] { return PyObject_GC_New(Function, state.function_type); });
     if (f == nullptr) {
-        throw py::error_already_set();
+        throw PythonError{};
     }
     f->vectorcall = vectorcall;
     f->spec = &method;
@@ -263,8 +253,7 @@ py::object make_function(const MethodSpec& method, const char* class_name, py::d
     f->globals = globals.release().ptr();
     f->traced_utf8 = PyUnicode_AsUTF8(traced_name.ptr());
     f->traced_name = traced_name.release().ptr();
-    f->state = state_of(state.ptr());
-    f->state_owner = Py_NewRef(state.ptr());
+    f->state = &state;
     f->weakrefs = nullptr;
     PyObject_GC_Track(f);
     return py::reinterpret_steal<py::object>(reinterpret_cast<PyObject*>(f));

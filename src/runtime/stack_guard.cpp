@@ -1,0 +1,55 @@
+#include "runtime/stack_guard.hpp"
+
+#include <cstdint>
+
+#if defined(__linux__)
+#include <pthread.h>
+#endif
+
+namespace gateways {
+namespace {
+
+// Room left for what runs after the guard answers: raising, unwinding, the caller's
+// handling. A quarter of a small thread stack, at most 256 KB.
+constexpr std::uintptr_t most_reserved = std::uintptr_t{256} * 1024;
+
+// The bottom of the thread's stack (it grows down) and the reserve above it: the guard
+// answers yes in [lowest, lowest + reserved). A reserve of 1 at address 0 answers no for
+// every frame; 0 means not yet read.
+struct Reserve {
+    std::uintptr_t lowest = 0;
+    std::uintptr_t reserved = 0;
+};
+
+Reserve read_reserve() {
+#if defined(__linux__)
+    pthread_attr_t attributes;
+    if (pthread_getattr_np(pthread_self(), &attributes) == 0) {
+        void* base = nullptr;
+        std::size_t size = 0;
+        int status = pthread_attr_getstack(&attributes, &base, &size);
+        pthread_attr_destroy(&attributes);
+        if (status == 0 && base != nullptr) {
+            return {reinterpret_cast<std::uintptr_t>(base), size / 4 < most_reserved ? size / 4 : most_reserved};
+        }
+    }
+#endif
+    return {0, 1};
+}
+
+// Per thread, read at its first call. Initial-exec TLS: loads from the thread pointer.
+__attribute__((tls_model("initial-exec"))) thread_local Reserve reserve;
+
+}  // namespace
+
+bool stack_nearly_exhausted() {
+    if (reserve.reserved == 0) [[unlikely]] {
+        reserve = read_reserve();
+    }
+    // Unsigned: a frame below the thread's stack, which can only be on another stack,
+    // wraps to far above the reserve, as does a frame above it.
+    std::uintptr_t here = reinterpret_cast<std::uintptr_t>(__builtin_frame_address(0));
+    return here - reserve.lowest < reserve.reserved;
+}
+
+}  // namespace gateways
