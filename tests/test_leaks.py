@@ -158,3 +158,20 @@ def test_defaults_references_unchanged():
     for _ in range(1_000):
         s.cap_report(1)
     assert [sys.getrefcount(value) for value in defaults] == before
+
+
+def test_schema_and_table_sharing_a_bucket_both_stay_accepted():
+    # The accepted-name table holds each name that passed by its address; an object's two
+    # names landing in one bucket must not push each other out, or both are read again on
+    # every call for as long as the object lives.
+    names = ["".join(["name_", str(i)]) for i in range(64)]
+    by_bucket = {}
+    for name in names:
+        by_bucket.setdefault((id(name) >> 4) % 16, []).append(name)
+    schema, table = next(pair for pair in by_bucket.values() if len(pair) >= 2)[:2]
+    cap = classes()["CapReport"](None)
+    cap.schema, cap.table = schema, table
+    before = sys.getrefcount(schema), sys.getrefcount(table)
+    cap.increment_transaction_counts(1, "nmi", 1)
+    cap.increment_transaction_counts(1, "nmi", 1)
+    assert (sys.getrefcount(schema), sys.getrefcount(table)) == (before[0] + 1, before[1] + 1)
