@@ -22,7 +22,7 @@ demo: build postgres $(DEMO_STAMP)
 
 # The reliability checks at full size; their summary comes last.
 RELIABILITY := tests/test_hostile_input.py tests/test_faults.py tests/test_leaks.py tests/test_concurrency.py \
-               tests/test_error_paths.py tests/test_host_edges.py
+               tests/test_error_paths.py tests/test_host_edges.py tests/test_module_import.py
 stress: build postgres
 	$(HOSTPATH) $(PY) -m pytest --stress $(RELIABILITY) $(PYTEST_ARGS)
 	@cat build/reliability-summary.txt

@@ -1,5 +1,6 @@
 """Shared fixtures: one PostgreSQL for the session, a clean set of tables per test."""
 
+import datetime
 import os
 import re
 import sys
@@ -32,12 +33,33 @@ def collapse(sql):
     return re.sub(r"[ \t\r\n]+", " ", sql).strip()
 
 
+def sent(host):
+    """The statements a recording host's engine was sent, blanks collapsed."""
+    return [collapse(sql) for sql in host.engine.statements]
+
+
 def pytest_addoption(parser):
     parser.addoption(
         "--stress",
         action="store_true",
         help="run the reliability checks at full size (many more values, calls and threads)",
     )
+
+
+def pytest_configure(config):
+    config.addinivalue_line(
+        "markers",
+        "stress_only: runs only under --stress (needs a second build, or the server to choose to deadlock)",
+    )
+
+
+def pytest_collection_modifyitems(config, items):
+    if config.getoption("--stress"):
+        return
+    skip = pytest.mark.skip(reason="runs under make stress")
+    for item in items:
+        if "stress_only" in item.keywords:
+            item.add_marker(skip)
 
 
 @pytest.fixture(scope="session")
@@ -120,3 +142,40 @@ def raised_by_database(error):
         error = error.__cause__
     assert isinstance(error, sqlalchemy.exc.DBAPIError), error
     return error
+
+
+@pytest.fixture
+def seeded(db):
+    """A little of everything every method reads or writes, for CRMs 1 and 2, and the
+    canary table that shows a statement wrote nowhere else."""
+    from watch import create_canary
+
+    create_canary(db)
+    insert(
+        db,
+        "ui_54407332_clients.gateway_settings",
+        [dict(gateway_id=g, crm_id=c, monthly_cap=1000, days=[1], days_index=[0]) for g, c in ((1, 1), (2, 1), (1, 2))],
+    )
+    insert(
+        db,
+        "ui_54407332_clients.gateways",
+        [dict(id=1, crm_id=1, gateway_corp="Acme"), dict(id=2, crm_id=2, gateway_corp=None)],
+    )
+    insert(
+        db,
+        "ui_54407332_clients.steps",
+        [dict(app_step_id=1, crm_id=1, step=1, mid_id=1, gateway_id=1, mid_number="M1", scv_level="not required")],
+    )
+    insert(
+        db,
+        "crm_global.orders",
+        [dict(order_id=1, crm_id=1, gateway_id=1, order_total=10, time_stamp=datetime.datetime.now())],
+    )
+    insert(
+        db,
+        "processing.cap",
+        [dict(mid_id=1, step=1, processor=p) for p in ("nmi", "stripe")] + [dict(mid_id=2, step=1, processor="nmi")],
+    )
+    insert(db, "processing.cap_cc_type", [dict(mid_id=1, step=1, processor="nmi", cc_type="visa")])
+    insert(db, "processing.trailing_cap", [dict(mid_id=1, step=1, processor="nmi")])
+    return db

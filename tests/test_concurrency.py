@@ -17,23 +17,6 @@ sys.path.insert(0, str(HOST.parent / "benchmarks"))
 import contention
 
 
-@pytest.fixture
-def seeded(db):
-    insert(
-        db,
-        "ui_54407332_clients.gateway_settings",
-        [dict(gateway_id=g, crm_id=1, monthly_cap=1000, days=[1], days_index=[0]) for g in (1, 2, 3)],
-    )
-    insert(db, "ui_54407332_clients.gateways", [dict(id=g, crm_id=1) for g in (1, 2)])
-    insert(
-        db,
-        "ui_54407332_clients.steps",
-        [dict(app_step_id=1, crm_id=1, step=1, mid_id=1, gateway_id=1, mid_number="M1")],
-    )
-    insert(db, "processing.cap", [dict(mid_id=1, step=1, processor=p) for p in ("nmi", "stripe")])
-    return db
-
-
 def test_readers_beside_counters(seeded, scale):
     settings, names = gateways.GatewaySettings(seeded), gateways.GatewayNames(seeded)
     steps, caps = gateways.GatewaySteps(seeded), gateways.CapReport(seeded)
@@ -77,7 +60,7 @@ def test_readers_beside_counters(seeded, scale):
         thread.join()
 
     assert errors == []
-    counted = query(seeded, "select processor, used_dtc, used_lptc from processing.cap order by 1")
+    counted = query(seeded, "select processor, used_dtc, used_lptc from processing.cap where mid_id = 1 order by 1")
     assert counted == [("nmi", 4 * per_writer, 2 * per_writer), ("stripe", 4 * per_writer, 2 * per_writer)]
     summary.COUNTS["increments"] += 4 * per_writer
     summary.COUNTS["lost increments"] += 4 * per_writer * 2 - sum(d for _, d, _ in counted)
@@ -126,6 +109,9 @@ def hot_row(db, database_url, server):
         contention.run_sql(db, f"alter table processing.cap set ({options})")
 
 
+# Whether the server deadlocks within the run depends on the machine's speed: the retry
+# itself is proven in make test with an engine that raises the conflict codes.
+@pytest.mark.stress_only
 def test_hot_mid_and_step_loses_no_count(hot_row, server, scale):
     deadlocks = []
 

@@ -336,39 +336,6 @@ def attempt(db, position, value):
     assert query(db, f"select v from {CANARY}") == [("untouched",)]
 
 
-@pytest.fixture
-def seeded(db):
-    create_canary(db)
-    insert(
-        db,
-        "ui_54407332_clients.gateway_settings",
-        [dict(gateway_id=g, crm_id=c, monthly_cap=1000, days=[1], days_index=[0]) for g, c in ((1, 1), (2, 1), (1, 2))],
-    )
-    insert(
-        db,
-        "ui_54407332_clients.gateways",
-        [dict(id=1, crm_id=1, gateway_corp="Acme"), dict(id=2, crm_id=2, gateway_corp=None)],
-    )
-    insert(
-        db,
-        "ui_54407332_clients.steps",
-        [dict(app_step_id=1, crm_id=1, step=1, mid_id=1, gateway_id=1, mid_number="M1", scv_level="not required")],
-    )
-    insert(
-        db,
-        "crm_global.orders",
-        [dict(order_id=1, crm_id=1, gateway_id=1, order_total=10, time_stamp=datetime.datetime.now())],
-    )
-    insert(
-        db,
-        "processing.cap",
-        [dict(mid_id=1, step=1, processor=p) for p in ("nmi", "stripe")] + [dict(mid_id=2, step=1, processor="nmi")],
-    )
-    insert(db, "processing.cap_cc_type", [dict(mid_id=1, step=1, processor="nmi", cc_type="visa")])
-    insert(db, "processing.trailing_cap", [dict(mid_id=1, step=1, processor="nmi")])
-    return db
-
-
 @pytest.mark.parametrize("position", POSITIONS, ids=repr)
 def test_hand_picked_values(seeded, position):
     for value in HAND_PICKED:

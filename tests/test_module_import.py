@@ -127,7 +127,8 @@ def test_failing_class_creation_fails_the_import(tmp_path):
 
 @pytest.fixture(scope="session")
 def mismatched_build():
-    """The module built as if for Python 3.9: a real build, kept between runs."""
+    """The module built as if for Python 3.9: a whole second build, kept between runs, so
+    its tests run under make stress."""
     pytest.importorskip("pybind11", reason="building a variant needs the build toolchain")
     if not (Path(sys.executable).with_name("cmake").exists() or shutil.which("cmake")):
         pytest.skip("building a variant needs CMake")
@@ -139,6 +140,7 @@ def mismatched_build():
     return build_variant.build(folder, "-DGATEWAYS_COMPILED_PY_VERSION=3.9")
 
 
+@pytest.mark.stress_only
 def test_version_mismatch_warns_once_and_imports(tmp_path, mismatched_build):
     write_models(tmp_path)
     result = run_python(
@@ -161,6 +163,7 @@ def test_version_mismatch_warns_once_and_imports(tmp_path, mismatched_build):
     ], result.stderr
 
 
+@pytest.mark.stress_only
 def test_version_mismatch_as_error_fails_the_import(tmp_path, mismatched_build):
     write_models(tmp_path)
     result = run_python(

@@ -2,7 +2,7 @@
 
 import pandas
 import pytest
-from conftest import insert
+from conftest import insert, sent
 from recording import Host, Result
 
 import gateways
@@ -44,8 +44,8 @@ class TestUpdateListsRecorded:
     def test_statements_and_lists(self):
         host = names_host(results=[Result([(5,), (1500,), (5,), ("7",)]), Result([(5,), (3,), (3,)])])
         lists = GN.update_lists(host, 8)
-        assert host.engine.statements == [
-            "select  id from ui_54407332_clients.gateways where crm_id = '8'",
+        assert sent(host) == [
+            "select id from ui_54407332_clients.gateways where crm_id = '8'",
             "select gateway_id from ui_54407332_clients.gateway_settings where crm_id = '8'",
         ]
         assert list(lists) == ["gt_list", "gateways_up", "gateway_set_up", "gateways_ins", "gateway_set_ins"]
@@ -94,7 +94,7 @@ class TestStepsRecorded:
     def test_next_app_step_id(self):
         host = steps_host(results=[Result(scalar=41)])
         assert GST.next_app_step_id(host) == 42
-        assert host.engine.statements == ["Select max(app_step_id)::int from ui_54407332_clients.steps"]
+        assert sent(host) == ["Select max(app_step_id)::int from ui_54407332_clients.steps"]
 
     def test_next_app_step_id_of_an_empty_table_is_one(self):
         assert GST.next_app_step_id(steps_host(results=[Result(scalar=None)])) == 1
