@@ -1,6 +1,7 @@
 # Every target bootstraps from nothing: a .venv made with Python 3.10, the pinned
 # dependencies, the module built and installed; a second run with nothing changed is quick.
 SHELL      := /bin/bash
+.SHELLFLAGS := -o pipefail -c
 VENV       := .venv
 PY         := $(VENV)/bin/python
 DEPS_STAMP := $(VENV)/.deps-installed
@@ -33,6 +34,7 @@ stress: build postgres
 # memory until exit.
 ASAN_DIR := build/asan
 asan: $(DEPS_STAMP) postgres
+	@echo "make: building the module with AddressSanitizer into $(ASAN_DIR)"
 	$(PY) tools/build_variant.py $(ASAN_DIR) -DGATEWAYS_ASAN=ON -DGATEWAYS_WERROR=ON
 	LD_PRELOAD="$$($(CXX) -print-file-name=libasan.so) $$($(CXX) -print-file-name=libstdc++.so)" \
 	  ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 GATEWAYS_SANITIZED=1 \
@@ -97,17 +99,26 @@ build: $(MOD_STAMP)
 postgres:
 	@tools/ensure-postgres
 
-$(DEPS_STAMP): requirements/runtime.txt requirements/build.txt requirements/dev.txt
+$(DEPS_STAMP): requirements/runtime.txt requirements/build.txt requirements/test.txt requirements/dev.txt
+	@echo "make: installing the pinned stack into $(VENV) (requirements/dev.txt)"
 	@test -x $(PY) || "$$(tools/python310)" -m venv $(VENV)
 	$(PY) -m pip install -q --disable-pip-version-check -r requirements/dev.txt
 	@touch $@
 
 $(DEMO_STAMP): $(DEPS_STAMP) requirements/demo.txt
+	@echo "make: installing the demo's chart library (requirements/demo.txt)"
 	$(PY) -m pip install -q --disable-pip-version-check -r requirements/demo.txt
 	@touch $@
 
+# pip's whole output goes to build/pip-install.log; each unit is named as it compiles, and
+# the log's end is shown when the build fails.
 $(MOD_STAMP): $(DEPS_STAMP) $(SOURCES)
-	$(PY) -m pip install -q --disable-pip-version-check --no-build-isolation --no-deps $(CMAKE_DEFS) .
+	@echo "make: building and installing the module (CMake; log in build/pip-install.log)"
+	@mkdir -p build
+	@$(PY) -m pip install -v --disable-pip-version-check --no-build-isolation --no-deps $(CMAKE_DEFS) . 2>&1 \
+	  | tee build/pip-install.log | { grep --line-buffered -E '^ *\[[0-9]+/[0-9]+\] ' || true; } \
+	  | sed -u -E 's|^ *(\[[0-9]+/[0-9]+\]) [A-Za-z ]*object CMakeFiles/gateways.dir/(.*)\.o$$|  \1 \2|' \
+	  || { tail -n 40 build/pip-install.log; exit 1; }
 	@touch $@
 
 clean:
