@@ -17,6 +17,7 @@ from pathlib import Path
 ROOT = Path(__file__).resolve().parent.parent
 sys.path[:0] = [str(ROOT / "host"), str(ROOT / "examples")]
 
+import models.db  # noqa: F401, I001  (first: it settles SQLAlchemy's warnings)
 import pandas as pd
 import sample_data
 import sqlalchemy
