@@ -2,13 +2,15 @@
 host's own open transaction, a stack that is not the thread's, and an interrupt while
 a failed update is judged."""
 
+import ast
+import os
 import textwrap
 import threading
 import time
 
 import pytest
 import sqlalchemy
-from conftest import HOST, insert, query
+from conftest import HOST, collapse, insert, query
 from frame_support import MODULE_DIR, run_python
 from recording import Host
 
@@ -270,9 +272,14 @@ print(outcome)
 """
 
 
+@pytest.mark.skipif(
+    os.environ.get("GATEWAYS_SANITIZED") == "1",
+    reason="AddressSanitizer does not follow swapcontext and reports the fiber's stack as overflowed",
+)
 def test_methods_on_a_stack_of_their_own(tmp_path):
     script = textwrap.dedent(ON_A_STACK_OF_ITS_OWN).format(host=str(HOST))
     result = run_python(script, HOST.parent / "tests")
     assert result.returncode == 0, result.stderr
-    statement = "update processing.cap set used_dtc = used_dtc+1  where mid_id =17 and step = 2"
-    assert result.stdout.strip() == repr([([statement], 1, "RecursionError")]), result.stderr
+    statement = "update processing.cap set used_dtc = used_dtc+1 where mid_id =17 and step = 2"
+    (sent, depth, at_the_limit), *others = ast.literal_eval(result.stdout.strip())
+    assert ([collapse(sql) for sql in sent], depth, at_the_limit, others) == ([statement], 1, "RecursionError", [])

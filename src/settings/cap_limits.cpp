@@ -1,5 +1,6 @@
 // Today's report with the monthly cap still available per gateway. The two reports are
 // separate statements, run one after the other.
+#include "pandas_versions.hpp"
 #include "settings/methods.hpp"
 #include "settings/missing_values.hpp"
 
@@ -19,12 +20,7 @@ py::object cap_limits_(const Frame& frame) {
                                   {new_dict(s.processed, s.available)}, s.kw_axis, {s.one});
     py::object df =
         call_with_keywords(merge, {month_totals}, s.kw_on_how, {new_list({s.gateway_id, s.crm_id}), s.left});
-    if (size(df) == 0) {
-        // pandas puts the keys last when merging an empty frame: keep the report's order.
-        py::object columns = owned(enter([&] { return PySequence_List(getattr(today, s.columns).ptr()); }));
-        check(enter([&] { return PyList_Append(columns.ptr(), s.available); }));
-        df = call_method_with_keywords(df, s.reindex, {}, s.kw_columns, {columns});
-    }
+    df = pandas_versions::in_left_order(s, df, today, s.available);
     fill_missing(s, df, s.monthly_cap, s.default_cap);
     fill_missing(s, df, s.available, s.zero);
     setitem(df, s.available, owned(enter([&] {

@@ -1,7 +1,7 @@
 // Each gateway's daily and monthly cap beside its approved total since a time (or ever),
 // for one CRM; the month-to-date and today's reports are the two bounds the host uses.
+#include "pandas_versions.hpp"
 #include "settings/methods.hpp"
-#include "settings/zero_filled.hpp"
 #include "sql/guards.hpp"
 #include "sql/own_table.hpp"
 #include "sql/statement.hpp"
@@ -37,7 +37,7 @@ py::object cap_report_(const Frame& frame) {
     py::object query = statement(schema, table, crm, since);
 
     py::object df = call(read_sql, query, getattr(self, s.engine));
-    return zero_filled_frame(s, pd, df);
+    return pandas_versions::zero_filled_frame(s, pd, df);
 }
 
 py::object mtd_cap_report_(const Frame& frame) {

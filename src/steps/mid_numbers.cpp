@@ -1,27 +1,11 @@
 // Merchant account numbers recorded in the step table, by MID and step or by gateway.
-#include <cmath>
-
+#include "pandas_versions.hpp"
 #include "sql/guards.hpp"
 #include "sql/statement.hpp"
 #include "steps/methods.hpp"
 
 namespace gateways::steps {
 namespace {
-
-// A missing MID number is None in every record, as an object column gives it; a string
-// column (pandas 3's default for text) gives NaN instead.
-void missing_as_none(const State& s, py::handle records) {
-    for (Py_ssize_t i = 0, n = PyList_GET_SIZE(records.ptr()); i < n; ++i) {
-        PyObject* record = PyList_GET_ITEM(records.ptr(), i);
-        PyObject* number =
-            PyDict_CheckExact(record) ? enter([&] { return PyDict_GetItemWithError(record, s.mid_number); }) : nullptr;
-        if (number != nullptr && PyFloat_CheckExact(number) && std::isnan(PyFloat_AS_DOUBLE(number))) {
-            check(enter([&] { return PyDict_SetItem(record, s.mid_number, Py_None); }));
-        } else if (number == nullptr && PyErr_Occurred()) {
-            throw PythonError{};
-        }
-    }
-}
 
 constexpr sql::Template by_mid{" where mid_id={mid_id} and step={step}", {"mid_id", "step"}};
 constexpr sql::Template by_gateway{" where gateway_id={gateway_id} and crm_id = '{crm_id}' ", {"gateway_id", "crm_id"}};
@@ -42,7 +26,7 @@ py::object get_mid_numbers_by_mid_id_(const Frame& frame) {
     py::object records =
         call_method_with_keywords(call_method(ret, s.drop_duplicates), s.to_dict, {}, s.kw_orient, {s.records});
     if (PyList_CheckExact(records.ptr())) {
-        missing_as_none(s, records);
+        pandas_versions::missing_as_none(records, s.mid_number);  // pandas 3: NaN in a text column
     }
     return records;
 }
