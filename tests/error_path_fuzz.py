@@ -90,6 +90,8 @@ def positions(classes, o):
     yield from [
         ("GatewaySettings(db)", lambda v: classes["GatewaySettings"](v)),
         ("GatewaySettings(account_id)", lambda v: classes["GatewaySettings"](None, v).cap_report(1)),
+        ("GatewayNames(account_id)", lambda v: classes["GatewayNames"](None, v).update_lists(1)),
+        ("GatewaySteps(account_id)", lambda v: classes["GatewaySteps"](None, v).get_no_cvv_required(1)),
         ("CapReport(db)", lambda v: classes["CapReport"](v)),
         ("disable(self)", lambda v: GS.disable(v, 1, 2)),
         ("disable(crm_id)", lambda v: s.disable(v, [1])),

@@ -9,6 +9,7 @@ import sys
 import textwrap
 from pathlib import Path
 
+import methods
 import pytest
 from frame_support import MODULE_DIR
 from null_host import PANDAS, NullBase
@@ -22,6 +23,16 @@ HOST = TESTS.parent / "host"
 def run_child(args, timeout=600):
     env = dict(os.environ, PYTHONPATH=os.pathsep.join(map(str, [MODULE_DIR, HOST, TESTS])))
     return subprocess.run([sys.executable, *args], env=env, capture_output=True, text=True, timeout=timeout)
+
+
+def test_every_parameter_of_every_method_is_fuzzed(monkeypatch):
+    import error_path_fuzz
+
+    for name in ("pd", "ClientStructure", "Db"):
+        monkeypatch.setattr(gateways, name, getattr(gateways, name))  # objects() rebinds them
+    labels = [label for label, _ in error_path_fuzz.positions(*error_path_fuzz.objects())]
+    forms = ["{name}({parameter})", "{cls}.{name}({parameter})", "{cls}({parameter})"]
+    assert methods.missing(labels, gateways, forms) == []
 
 
 def test_hostile_objects_in_every_argument_at_every_depth(scale):

@@ -13,33 +13,14 @@ import pytest
 import sqlalchemy
 import summary
 from conftest import TABLES, insert, query, raised_by_database
+from methods import METHODS
 from watch import checksums, create_canary
 
 import gateways
 import pgserver
 
-CALLS = [
-    ("GatewaySettings.disable", lambda db: gateways.GatewaySettings(db).disable(1, [2])),
-    ("GatewaySettings.cap_report", lambda db: gateways.GatewaySettings(db).cap_report(1)),
-    ("GatewaySettings.cap_limits", lambda db: gateways.GatewaySettings(db).cap_limits(1)),
-    ("GatewaySettings.mtd_cascade_report", lambda db: gateways.GatewaySettings(db).mtd_cascade_report(1)),
-    ("GatewaySettings.get_exploded", lambda db: gateways.GatewaySettings(db).get_exploded()),
-    ("GatewayNames.gateway_corp_list", lambda db: gateways.GatewayNames(db).gateway_corp_list(1)),
-    ("GatewayNames.update_lists", lambda db: gateways.GatewayNames(db).update_lists(1)),
-    ("GatewaySteps.next_app_step_id", lambda db: gateways.GatewaySteps(db).next_app_step_id()),
-    ("GatewaySteps.get_no_cvv_required", lambda db: gateways.GatewaySteps(db).get_no_cvv_required(1)),
-    ("GatewaySteps.get_mid_numbers_by_mid_id", lambda db: gateways.GatewaySteps(db).get_mid_numbers_by_mid_id(1, 1)),
-    (
-        "GatewaySteps.get_mid_numbers_by_gateway_id",
-        lambda db: gateways.GatewaySteps(db).get_mid_numbers_by_gateway_id(1, 1),
-    ),
-    (
-        "CapReport.increment_transaction_counts",
-        lambda db: gateways.CapReport(db).increment_transaction_counts(1, "nmi", 1, True),
-    ),
-    ("CapReport.get_alert_level", lambda db: gateways.CapReport(db).get_alert_level()),
-    ("CCTypeCapReport.get_gateway_cap_model", lambda db: gateways.CCTypeCapReport(db).get_gateway_cap_model(1)),
-]
+CLASSES = {name: getattr(gateways, name) for name in {method.cls for method in METHODS}}
+CALLS = [(method.label, lambda db, method=method: method.call(CLASSES, db)) for method in METHODS if method.sends]
 
 
 def entries(error):

@@ -10,6 +10,7 @@ import datetime
 import decimal
 import re
 
+import methods
 import pytest
 import summary
 from conftest import insert, query
@@ -241,6 +242,8 @@ POSITIONS = [
     Position("cap_limits: crm_id", lambda db, v: GS(db).cap_limits(v), quoted),
     Position("mtd_cascade_report: crm_id", lambda db, v: GS(db).mtd_cascade_report(v), quoted),
     Position("GatewaySettings: account_id", lambda db, v: GS(db, v).cap_report(1), schema_name, names=True),
+    Position("GatewayNames: account_id", lambda db, v: GN(db, v).update_lists(1), schema_name, names=True),
+    Position("GatewaySteps: account_id", lambda db, v: GST(db, v).get_no_cvv_required(1), schema_name, names=True),
     Position("gateway_corp_list: crm_id", lambda db, v: GN(db).gateway_corp_list(v), if_true(unquoted_number)),
     Position("update_lists: crm_id", lambda db, v: GN(db).update_lists(v), quoted),
     Position("get_no_cvv_required: crm_id", lambda db, v: GST(db).get_no_cvv_required(v), quoted),
@@ -290,6 +293,11 @@ POSITIONS = [
     )
     for cls in (gateways.CapReport, gateways.CCTypeCapReport, gateways.TrailingCapReport)
 ]
+
+
+def test_every_parameter_of_every_method_is_a_position():
+    forms = ["{name}: {parameter}", "{cls}.{name}: {parameter}", "{cls}: {parameter}"]
+    assert methods.missing(map(repr, POSITIONS), gateways, forms) == []
 
 
 # -- the check -------------------------------------------------------------------------------

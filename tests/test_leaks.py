@@ -8,6 +8,7 @@ import tracemalloc
 
 import pytest
 import summary
+from methods import METHODS
 from null_host import PANDAS, NullBase, subclasses
 
 import gateways
@@ -102,6 +103,10 @@ NAMES = [
 
 def test_every_method_is_checked():
     assert sorted(calls(classes(), fresh_arguments())) == sorted(NAMES)
+    constructors = {f"{method.cls}()" for method in METHODS if method.name == "__init__"}
+    # one constructor of each kind of base: the client classes' and the cap classes'
+    assert {name for name in NAMES if name.endswith("()")} <= constructors
+    assert {method.name for method in METHODS if method.name != "__init__"} <= set(NAMES)
 
 
 @pytest.mark.skipif(
