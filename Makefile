@@ -12,6 +12,9 @@ SOURCES    := CMakeLists.txt pyproject.toml $(shell find src -type f 2>/dev/null
 # CI builds with warnings as errors.
 CMAKE_DEFS := $(if $(CI),--config-settings=cmake.define.GATEWAYS_WERROR=ON)
 HOSTPATH   := PYTHONPATH=$(CURDIR)/host
+# pip's output goes to build/pip.log (a machine's own pip settings can make it warn about
+# every package), and its end is shown when it fails.
+LOGGED     = > build/pip.log 2>&1 || { tail -n 40 build/pip.log; exit 1; }
 
 .PHONY: test demo bench bench-scale matrix wheel style lint stress asan build clean postgres
 
@@ -55,7 +58,7 @@ bench-scale: build postgres
 NOX_VENV := build/nox
 matrix:
 	@test -x $(NOX_VENV)/bin/python || "$$(tools/python310)" -m venv $(NOX_VENV)
-	$(NOX_VENV)/bin/python -m pip install -q --disable-pip-version-check -r requirements/matrix.txt
+	@mkdir -p build; $(NOX_VENV)/bin/python -m pip install --disable-pip-version-check -r requirements/matrix.txt $(LOGGED)
 	$(NOX_VENV)/bin/python -m nox $(NOX_ARGS); status=$$?; $(NOX_VENV)/bin/python -m nox -s table; exit $$status
 
 # Wheels for CPython 3.10 to 3.13 repaired to manylinux, and an sdist, into dist/; then
@@ -65,10 +68,10 @@ wheel:
 	@command -v patchelf >/dev/null || { test "$$(id -u)" = 0 && apt-get install -y -q patchelf >/dev/null; } \
 	  || { echo "auditwheel needs patchelf: apt-get install patchelf" >&2; exit 1; }
 	@test -x $(WHEEL_VENV)/bin/python || "$$(tools/python310)" -m venv $(WHEEL_VENV)
-	$(WHEEL_VENV)/bin/python -m pip install -q --disable-pip-version-check -r requirements/wheel.txt
+	@mkdir -p build; $(WHEEL_VENV)/bin/python -m pip install --disable-pip-version-check -r requirements/wheel.txt $(LOGGED)
 	$(WHEEL_VENV)/bin/python tools/build_wheels.py $(WHEEL_ARGS)
 	@test -x $(NOX_VENV)/bin/python || "$$(tools/python310)" -m venv $(NOX_VENV)
-	$(NOX_VENV)/bin/python -m pip install -q --disable-pip-version-check -r requirements/matrix.txt
+	@mkdir -p build; $(NOX_VENV)/bin/python -m pip install --disable-pip-version-check -r requirements/matrix.txt $(LOGGED)
 	$(NOX_VENV)/bin/python -m nox -s installed_wheel
 
 # What CI checks before the tests: ruff (lint and format), mypy over the host layer, the
@@ -91,7 +94,8 @@ lint: style
 	git ls-files 'src/*.cpp' | xargs -P 2 -n 4 clang-tidy -p $(LINT_DIR) --quiet
 
 $(LINT_STAMP): $(DEPS_STAMP) requirements/lint.txt
-	$(PY) -m pip install -q --disable-pip-version-check -r requirements/lint.txt
+	@echo "make: installing the linters (requirements/lint.txt)"
+	@mkdir -p build; $(PY) -m pip install --disable-pip-version-check -r requirements/lint.txt $(LOGGED)
 	@touch $@
 
 build: $(MOD_STAMP)
@@ -102,23 +106,22 @@ postgres:
 $(DEPS_STAMP): requirements/runtime.txt requirements/build.txt requirements/test.txt requirements/dev.txt
 	@echo "make: installing the pinned stack into $(VENV) (requirements/dev.txt)"
 	@test -x $(PY) || "$$(tools/python310)" -m venv $(VENV)
-	$(PY) -m pip install -q --disable-pip-version-check -r requirements/dev.txt
+	@mkdir -p build; $(PY) -m pip install --disable-pip-version-check -r requirements/dev.txt $(LOGGED)
 	@touch $@
 
 $(DEMO_STAMP): $(DEPS_STAMP) requirements/demo.txt
 	@echo "make: installing the demo's chart library (requirements/demo.txt)"
-	$(PY) -m pip install -q --disable-pip-version-check -r requirements/demo.txt
+	@mkdir -p build; $(PY) -m pip install --disable-pip-version-check -r requirements/demo.txt $(LOGGED)
 	@touch $@
 
-# pip's whole output goes to build/pip-install.log; each unit is named as it compiles, and
-# the log's end is shown when the build fails.
+# Each unit is named as it compiles.
 $(MOD_STAMP): $(DEPS_STAMP) $(SOURCES)
-	@echo "make: building and installing the module (CMake; log in build/pip-install.log)"
+	@echo "make: building and installing the module (CMake; log in build/pip.log)"
 	@mkdir -p build
 	@$(PY) -m pip install -v --disable-pip-version-check --no-build-isolation --no-deps $(CMAKE_DEFS) . 2>&1 \
-	  | tee build/pip-install.log | { grep --line-buffered -E '^ *\[[0-9]+/[0-9]+\] ' || true; } \
+	  | tee build/pip.log | { grep --line-buffered -E '^ *\[[0-9]+/[0-9]+\] ' || true; } \
 	  | sed -u -E 's|^ *(\[[0-9]+/[0-9]+\]) [A-Za-z ]*object CMakeFiles/gateways.dir/(.*)\.o$$|  \1 \2|' \
-	  || { tail -n 40 build/pip-install.log; exit 1; }
+	  || { tail -n 40 build/pip.log; exit 1; }
 	@touch $@
 
 clean:

@@ -192,29 +192,67 @@ def walk_caps(db, writes, first_step):
         )
 
 
-def draw_chart(settings, path):
+def chart_rows(settings, names, crm_id):
+    """cap_limits of one CRM with what an operator reads beside it: the gateway's
+    corporation, whether a monthly cap is set at all, and whether the gateway is on."""
+    limits = settings.cap_limits(crm_id)
+    own = settings.get(["gateway_id", "monthly_cap", "enabled"], where=f" where crm_id = {crm_id}")
+    own = own.rename(columns={"monthly_cap": "cap_set"})
+    corps = names.gateway_corp_list(crm_id)[["gateway_id", "gateway_corp"]]
+    rows = limits.merge(own, on="gateway_id", how="left").merge(corps, on="gateway_id", how="left")
+    rows["cap_set"] = rows.cap_set.notna()
+    rows["enabled"] = rows.enabled.fillna(True).astype(bool)
+    return rows.sort_values("gateway_id").reset_index(drop=True)
+
+
+def draw_chart(settings, names, path):
+    import datetime
+    import textwrap
+
     import matplotlib
 
     matplotlib.use("Agg")
     import matplotlib.pyplot as plt
 
-    figure, axes = plt.subplots(1, len(sample_data.CRMS), figsize=(15, 4.5), sharey=True)
+    from models import config
+
+    today = (datetime.datetime.now() - datetime.timedelta(hours=config.timeOffset)).date()
+    figure, axes = plt.subplots(1, len(sample_data.CRMS), figsize=(16, 5.5), sharey=True)
     for axis, crm_id in zip(axes, sample_data.CRMS):
-        limits = settings.cap_limits(crm_id).sort_values("gateway_id")
-        labels = limits.gateway_id.astype(str)
-        approved = limits.monthly_cap - limits.available
-        x = range(len(limits))
-        axis.bar([i - 0.27 for i in x], limits.monthly_cap, 0.27, label="monthly cap")
-        axis.bar(list(x), approved, 0.27, label="approved this month")
-        axis.bar([i + 0.27 for i in x], limits.available, 0.27, label="available")
+        rows = chart_rows(settings, names, crm_id)
+        approved = rows.monthly_cap - rows.available
+        capped = rows.cap_set
+        x = list(range(len(rows)))
+        cap_x = [i - 0.27 for i, c in zip(x, capped) if c]
+        axis.bar(cap_x, rows.monthly_cap[capped], 0.27, label="monthly cap", color="tab:blue")
+        axis.bar(x, approved, 0.27, label="approved this month", color="tab:orange")
+        left_x = [i + 0.27 for i, c in zip(x, capped) if c]
+        axis.bar(left_x, rows.available[capped], 0.27, label="still available", color="tab:green")
+        for i, row in rows.iterrows():
+            if not row.cap_set:
+                axis.annotate(
+                    "no cap set",
+                    (i, approved[i]),
+                    xytext=(0, 4),
+                    textcoords="offset points",
+                    ha="center",
+                    va="bottom",
+                    fontsize=8,
+                )
+            if not row.enabled:
+                axis.axvspan(i - 0.45, i + 0.45, color="grey", alpha=0.25, linewidth=0)
+        labels = [
+            f"{g}{' (off)' if not on else ''}\n{textwrap.fill(corp, 12) if isinstance(corp, str) else ''}"
+            for g, corp, on in zip(rows.gateway_id, rows.gateway_corp, rows.enabled)
+        ]
         axis.axhline(0, color="black", linewidth=0.6)
-        axis.set_xticks(list(x), labels)
+        axis.set_xticks(x, labels, fontsize=7)
         axis.set_title(f"CRM {crm_id}")
-        axis.set_xlabel("gateway")
+        axis.set_xlabel("gateway and corporation (grey: switched off)")
     axes[0].set_ylabel("amount")
     handles, labels = axes[0].get_legend_handles_labels()
     figure.legend(handles, labels, loc="lower center", ncol=3, fontsize=9)
-    figure.suptitle("Monthly cap use per gateway")
+    figure.suptitle(f"Monthly cap use per gateway, {today:%B} 1 to {today:%d} ({today.isoformat()})")
     figure.tight_layout(rect=(0, 0.07, 1, 1))
     path.parent.mkdir(parents=True, exist_ok=True)
     figure.savefig(path, dpi=110)
@@ -222,6 +260,8 @@ def draw_chart(settings, path):
 
 
 def run(url, writes, chart):
+    import gateways
+
     shown_url = sqlalchemy.engine.make_url(url).render_as_string(hide_password=True)
     db = Database(url)
     try:
@@ -230,7 +270,7 @@ def run(url, writes, chart):
         first_step = walk_names_and_steps(db)
         walk_caps(db, writes, first_step)
         if chart:
-            draw_chart(settings, chart)
+            draw_chart(settings, gateways.GatewayNames(db), chart)
             print(f"\nChart of monthly cap use written to {chart}")
     finally:
         db.dispose()
