@@ -8,8 +8,8 @@
 //                                                  FutureWarning
 //   a missing text in a record        None         None                 NaN (text columns are
 //   (missing_as_none)                                                   str, not object): None
-//   an empty left merge's columns     keys last    keys last            keys last: put back
-//   (in_left_order)                   : put back   : put back           (every version so far)
+//   an empty left merge's columns     keys last:   2.3 keeps left's     left's order kept
+//   (in_left_order)                   put back     order (2.2 not seen)
 //
 // The route is chosen from pandas.__version__, read once per pandas module; a stand-in
 // without a version takes 2.1's route. Asking pandas 2.2 for its option that stops the
@@ -31,7 +31,7 @@ py::object zero_filled_series(State& s, py::handle pd, py::handle series);
 void missing_as_none(py::handle records, PyObject* key);
 
 // `merged`, a left merge of `left`, with its columns in left's order followed by `added`
-// when it has no rows (pandas then puts the merge keys last).
+// when it has no rows (pandas 2.1 puts the merge keys last there).
 py::object in_left_order(const State& s, py::handle merged, py::handle left, PyObject* added);
 
 }  // namespace gateways::pandas_versions

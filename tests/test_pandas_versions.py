@@ -39,6 +39,8 @@ class StandIn(types.ModuleType):
 
     def __getattr__(self, name):
         self.looked_up.append(name)
+        if name == "__version__":
+            raise AttributeError(name)  # a stand-in that carries no version text
         return getattr(pandas, name)
 
 
@@ -156,23 +158,24 @@ def test_the_installed_pandas_gives_what_the_stand_in_gives():
         assert missing is None
 
 
-# -- an empty merge puts the keys last, on every version so far -----------------------
+# -- an empty merge: pandas 2.1 puts the keys last, 2.3 and 3 keep left's order --------
 
 
-def test_an_empty_left_merge_puts_the_keys_last():
+@pytest.mark.skipif(VERSION == (2, 2), reason="no matrix entry runs pandas 2.2")
+def test_what_an_empty_left_merge_gives_on_the_installed_pandas():
     left = pandas.DataFrame(columns=["crm_id", "gateway_id", "daily_cap"])
     right = pandas.DataFrame(columns=["gateway_id", "crm_id", "available"])
     merged = left.merge(right, on=["gateway_id", "crm_id"], how="left")
-    assert list(merged.columns) == ["daily_cap", "gateway_id", "crm_id", "available"]
+    if VERSION < (2, 2):
+        assert list(merged.columns) == ["daily_cap", "gateway_id", "crm_id", "available"]
+    else:
+        assert list(merged.columns) == ["crm_id", "gateway_id", "daily_cap", "available"]
 
 
 def test_cap_limits_keeps_the_report_order_when_empty():
     frame = GS.cap_limits(reports([], []), 1)
     assert frame.empty
     assert list(frame.columns) == ["crm_id", "gateway_id", "daily_cap", "monthly_cap", "processed", "available"]
-
-
-PANDAS_3 = int(pandas.__version__.split(".")[0]) >= 3
 
 
 class TestMissingValuesFilled:
