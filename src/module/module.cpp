@@ -144,8 +144,12 @@ PyModuleDef_Slot slots[] = {
     {0, nullptr},
 };
 
+// The module block holds one pointer to the State: an import that hands back the existing
+// module gets a fresh block, and the same State is pointed to again (state_slot).
+constexpr Py_ssize_t block_size = sizeof(State*);  // NOLINT(bugprone-sizeof-expression): the pointer is what is kept
+
 PyModuleDef definition = {
-    PyModuleDef_HEAD_INIT, "gateways", nullptr, sizeof(State*), nullptr, slots, traverse, clear, free_module,
+    PyModuleDef_HEAD_INIT, "gateways", nullptr, block_size, nullptr, slots, traverse, clear, free_module,
 };
 
 }  // namespace

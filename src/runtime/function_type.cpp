@@ -48,7 +48,7 @@ PyObject* invoke(Function* f, PyObject* const* bound) noexcept {
         nullptr, [&] { return f->spec->implementation(Frame(*f->state, f->globals, bound)).release().ptr(); });
     Py_LeaveRecursiveCall();
     if (result == nullptr) {
-        add_traceback_entry(f->traced_utf8, f->spec->where.file_name(), static_cast<int>(f->spec->where.line()));
+        add_traceback_entry(f->traced_utf8, f->spec->file, f->spec->line);
     }
     return result;
 }

@@ -1,7 +1,6 @@
 // What a method of the six classes is: its registry entry and the frame it runs in.
 #pragma once
 
-#include <source_location>
 #include <vector>
 
 #include "module/state.hpp"
@@ -43,7 +42,11 @@ struct MethodSpec {
     std::vector<Default> defaults = {};   // for the last parameters, as in a def statement
     bool is_static = false;
     Implementation implementation;
-    std::source_location where = std::source_location::current();
+    // Where the entry is written: these builtins, as default member initializers, name the
+    // point of the aggregate initialization (std::source_location would too, but the
+    // clang that lints this tree lacks it over libstdc++ 12).
+    const char* file = __builtin_FILE();
+    int line = __builtin_LINE();
 };
 
 }  // namespace gateways
