@@ -33,7 +33,8 @@ struct Function {
 // body's exception is the very object that was raised, with this method's traceback
 // entry added.
 PyObject* invoke(Function* f, PyObject* const* bound) noexcept {
-    if (stack_nearly_exhausted()) {
+    MethodEntry entry;
+    if (entry.too_deep() || stack_nearly_exhausted()) {
         PyErr_SetString(PyExc_RecursionError, "maximum recursion depth exceeded while calling a Python object");
         return nullptr;
     }

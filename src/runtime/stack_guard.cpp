@@ -1,5 +1,7 @@
 #include "runtime/stack_guard.hpp"
 
+#include <Python.h>
+
 #include <cstdint>
 
 #if defined(__linux__)
@@ -40,6 +42,9 @@ Reserve read_reserve() {
 // Per thread, read at its first call. Initial-exec TLS: loads from the thread pointer.
 __attribute__((tls_model("initial-exec"))) thread_local Reserve reserve;
 
+// Method entries of this thread that have not yet returned.
+__attribute__((tls_model("initial-exec"))) thread_local int nested_methods = 0;
+
 }  // namespace
 
 bool stack_nearly_exhausted() {
@@ -50,6 +55,18 @@ bool stack_nearly_exhausted() {
     // wraps to far above the reserve, as does a frame above it.
     std::uintptr_t here = reinterpret_cast<std::uintptr_t>(__builtin_frame_address(0));
     return here - reserve.lowest < reserve.reserved;
+}
+
+MethodEntry::MethodEntry() noexcept {
+    ++nested_methods;
+}
+
+MethodEntry::~MethodEntry() noexcept {
+    --nested_methods;
+}
+
+bool MethodEntry::too_deep() const noexcept {
+    return nested_methods > Py_GetRecursionLimit();
 }
 
 }  // namespace gateways

@@ -10,4 +10,20 @@ namespace gateways {
 // a thread whose stack's bounds cannot be read.
 bool stack_nearly_exhausted();
 
+// One method entry of the calling thread, counted against the interpreter's recursion
+// limit for as long as it lives. From CPython 3.14 that limit counts Python frames only,
+// and the interpreter's own C-stack check follows the thread's stack: on a stack of its
+// own, methods reaching each other would recurse until that stack ends. Counted here,
+// they stop at the limit on every version and every stack.
+class MethodEntry {
+public:
+    MethodEntry() noexcept;
+    ~MethodEntry() noexcept;
+    MethodEntry(const MethodEntry&) = delete;
+    MethodEntry& operator=(const MethodEntry&) = delete;
+
+    // Whether this entry lies beyond the recursion limit.
+    bool too_deep() const noexcept;
+};
+
 }  // namespace gateways
