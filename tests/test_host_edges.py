@@ -107,11 +107,11 @@ def test_conflict_in_the_hosts_transaction_passes_on(counted_row, server):
     db = counted_row
     insert(db, "processing.cap", [dict(mid_id=2, step=1, processor="nmi")])
     with db.engine.connect() as host_side, db.engine.connect() as other:
-        other_pid = other.exec_driver_sql("select pg_backend_pid()").scalar()
         host_work = host_side.begin()
         host_side.exec_driver_sql("set local deadlock_timeout = '20ms'")
         host_side.exec_driver_sql("update processing.cap set used_dtc = used_dtc where mid_id = 2")
-        other_work = other.begin()
+        other_work = other.begin()  # before any statement: SQLAlchemy 2 would autobegin
+        other_pid = other.exec_driver_sql("select pg_backend_pid()").scalar()
         other.exec_driver_sql("set local deadlock_timeout = '1h'")
         other.exec_driver_sql("update processing.cap set used_dtc = used_dtc where mid_id = 1")
         waiter = threading.Thread(
