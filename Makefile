@@ -57,6 +57,7 @@ bench-scale: build postgres
 # the whole suite; then a table of every entry. NOX_ARGS picks entries: -s "suite(py313)".
 NOX_VENV := build/nox
 matrix:
+	@for version in 3.14 3.15; do "$$(tools/python310)" tools/debian_python.py $$version >/dev/null; done
 	@test -x $(NOX_VENV)/bin/python || "$$(tools/python310)" -m venv $(NOX_VENV)
 	@mkdir -p build; $(NOX_VENV)/bin/python -m pip install --disable-pip-version-check -r requirements/matrix.txt $(LOGGED)
 	$(NOX_VENV)/bin/python -m nox $(NOX_ARGS); status=$$?; $(NOX_VENV)/bin/python -m nox -s table; exit $$status

@@ -25,8 +25,12 @@ nox.options.reuse_existing_virtualenvs = True
 # name: (interpreter, runtime pins, test pins)
 ENTRIES = {
     "host": ("3.10", "requirements/runtime.txt", "requirements/dev.txt"),
+    "py311": ("3.11", "requirements/stack-py311.txt", "requirements/test.txt"),
     "py312": ("3.12", "requirements/stack-py312.txt", "requirements/test.txt"),
     "py313": ("3.13", "requirements/stack-py313.txt", "requirements/test.txt"),
+    # pyenv cannot fetch these here: tools/debian_python.py installs them (make matrix)
+    "py314": ("3.14", "requirements/stack-py314.txt", "requirements/test.txt"),
+    "py315": ("3.15", "requirements/stack-py315.txt", "requirements/test.txt"),
 }
 # Each entry's interpreter (pyenv's, else what nox finds by the version) and name.
 PER_ENTRY = nox.parametrize(

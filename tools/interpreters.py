@@ -1,4 +1,5 @@
-"""Where the CPython of a version is: pyenv's newest of it, else the one on the PATH."""
+"""Where the CPython of a version is: pyenv's newest of it, else the one debian_python.py
+installed into the build tree, else the one on the PATH."""
 
 import glob
 import os
@@ -13,4 +14,8 @@ def interpreter(version):
         glob.glob(f"{root}/versions/{version}.*/bin/python{version}"),
         key=lambda path: [int(part) for part in re.findall(r"\d+", path)],
     )
-    return found[-1] if found else shutil.which(f"python{version}")
+    if found:
+        return found[-1]
+    unpacked = os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))), "build", "python")
+    candidate = os.path.join(unpacked, version, "usr", "bin", f"python{version}")
+    return candidate if os.path.exists(candidate) else shutil.which(f"python{version}")
