@@ -153,26 +153,17 @@ class EngineInTransaction:
 
 
 class TestRetryOnlyOutsideTheHostsTransaction:
-    def test_open_transaction_gets_the_conflict_itself(self):
+    @pytest.mark.parametrize(
+        "answer, sent",
+        [(True, 1), (False, 6), (RuntimeError("closed"), 1)],
+        ids=["open transaction: the conflict itself", "no transaction: retried", "no answer: taken as open"],
+    )
+    def test_statements_sent(self, answer, sent):
         host = Host()
-        host.engine = EngineInTransaction(True)
+        host.engine = EngineInTransaction(answer)
         with pytest.raises(Conflict):
             INCREMENT(host, 17, "nmi", 2)
-        assert len(host.engine.statements) == 1
-
-    def test_closed_transaction_is_retried(self):
-        host = Host()
-        host.engine = EngineInTransaction(False)
-        with pytest.raises(Conflict):
-            INCREMENT(host, 17, "nmi", 2)
-        assert len(host.engine.statements) == 6
-
-    def test_unanswerable_engine_is_taken_as_in_a_transaction(self):
-        host = Host()
-        host.engine = EngineInTransaction(RuntimeError("closed"))
-        with pytest.raises(Conflict):
-            INCREMENT(host, 17, "nmi", 2)
-        assert len(host.engine.statements) == 1
+        assert len(host.engine.statements) == sent
 
     def test_interrupt_while_asking_passes_on(self):
         host = Host()
