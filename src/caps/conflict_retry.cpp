@@ -1,6 +1,8 @@
 #include "caps/conflict_retry.hpp"
 
 #include <chrono>
+#include <cstdint>
+#include <functional>
 #include <random>
 #include <thread>
 
@@ -84,7 +86,11 @@ bool may_send_again(const State& s, py::handle engine) {
 // A random pause after the nth failure, twice as long at most as after the one before,
 // taken without the interpreter lock; a signal that arrived meanwhile is handled.
 void backoff(int failures) {
-    thread_local std::minstd_rand random{std::random_device{}()};
+    // Seeded from the thread and the clock: the pauses need only differ between threads.
+    // std::random_device may throw where no entropy source is open to the process.
+    thread_local std::minstd_rand random{static_cast<std::uint_fast32_t>(
+        std::hash<std::thread::id>{}(std::this_thread::get_id()) ^
+        static_cast<std::size_t>(std::chrono::steady_clock::now().time_since_epoch().count()))};
     int longest = first_pause_ms << (failures - 1);
     std::uniform_int_distribution<int> microseconds(longest * 250, longest * 1000);
     auto span = std::chrono::microseconds(microseconds(random));
