@@ -4,9 +4,7 @@
 
 #include <cstdint>
 
-#if defined(__linux__)
-#include <pthread.h>
-#endif
+#include "runtime/thread_stack.hpp"
 
 namespace gateways {
 namespace {
@@ -24,19 +22,11 @@ struct Reserve {
 };
 
 Reserve read_reserve() {
-#if defined(__linux__)
-    pthread_attr_t attributes;
-    if (pthread_getattr_np(pthread_self(), &attributes) == 0) {
-        void* base = nullptr;
-        std::size_t size = 0;
-        int status = pthread_attr_getstack(&attributes, &base, &size);
-        pthread_attr_destroy(&attributes);
-        if (status == 0 && base != nullptr) {
-            return {reinterpret_cast<std::uintptr_t>(base), size / 4 < most_reserved ? size / 4 : most_reserved};
-        }
+    ThreadStack stack = thread_stack();
+    if (stack.size == 0) {
+        return {0, 1};
     }
-#endif
-    return {0, 1};
+    return {stack.lowest, stack.size / 4 < most_reserved ? stack.size / 4 : most_reserved};
 }
 
 // Per thread, read at its first call. Initial-exec TLS: loads from the thread pointer.
