@@ -62,10 +62,11 @@ matrix:
 	@mkdir -p build; $(NOX_VENV)/bin/python -m pip install --disable-pip-version-check -r requirements/matrix.txt $(LOGGED)
 	$(NOX_VENV)/bin/python -m nox $(NOX_ARGS); status=$$?; $(NOX_VENV)/bin/python -m nox -s table; exit $$status
 
-# Wheels for CPython 3.10 to 3.13 repaired to manylinux, and an sdist, into dist/; then
+# Wheels for CPython 3.10 to 3.15 repaired to manylinux, and an sdist, into dist/; then
 # each wheel installed into a fresh venv and the suite run against it (noxfile.py).
 WHEEL_VENV := build/wheel-tools
 wheel:
+	@for version in 3.14 3.15; do "$$(tools/python310)" tools/debian_python.py $$version >/dev/null; done
 	@command -v patchelf >/dev/null || { test "$$(id -u)" = 0 && apt-get install -y -q patchelf >/dev/null; } \
 	  || { echo "auditwheel needs patchelf: apt-get install patchelf" >&2; exit 1; }
 	@test -x $(WHEEL_VENV)/bin/python || "$$(tools/python310)" -m venv $(WHEEL_VENV)
