@@ -169,3 +169,39 @@ create table augmented_data.order_cycles (
 -- 5 per cent retries 21 MB instead of 416 MB), and the month's scan reads that much less.
 create index order_cycles_approved_retries on augmented_data.order_cycles (crm_id, time_stamp)
     include (parent_id, order_id) where decline_reason is null and parent_id is not null;
+
+-- Roles -----------------------------------------------------------------------------------
+-- Each side with only the rights it needs. Group roles, without login: a host grants them
+-- to the users its objects connect as (docs/operating.md).
+--   gateways_reporting    every method that only reads: the cap reports, cap_limits,
+--                         get_exploded, the names, steps and cap models
+--   gateways_counting     CapReport.increment_transaction_counts: the two counters of
+--                         processing.cap, and the columns its update reads
+--   gateways_configuring  GatewaySettings.disable: the enabled flag of gateway_settings,
+--                         and the columns its update reads
+-- Roles belong to the server, not to a database: they are made once and kept.
+do $$
+begin
+    if not exists (select from pg_roles where rolname = 'gateways_reporting') then
+        create role gateways_reporting nologin;
+    end if;
+    if not exists (select from pg_roles where rolname = 'gateways_counting') then
+        create role gateways_counting nologin;
+    end if;
+    if not exists (select from pg_roles where rolname = 'gateways_configuring') then
+        create role gateways_configuring nologin;
+    end if;
+end
+$$;
+
+grant usage on schema ui_54407332_clients, crm_global, processing, augmented_data to gateways_reporting;
+grant select on all tables in schema ui_54407332_clients, crm_global, processing, augmented_data
+    to gateways_reporting;
+
+grant usage on schema processing to gateways_counting;
+grant select (mid_id, step, used_dtc, used_lptc), update (used_dtc, used_lptc) on processing.cap
+    to gateways_counting;
+
+grant usage on schema ui_54407332_clients to gateways_configuring;
+grant select (gateway_id, crm_id, enabled), update (enabled) on ui_54407332_clients.gateway_settings
+    to gateways_configuring;
