@@ -5,6 +5,7 @@
 in that folder only, with trust authentication; as root it runs the server as the
 ``postgres`` system user. It creates one database, loads the reference schema, and on
 stop (also at interpreter exit or on SIGTERM) stops the server and removes the folder.
+``start_standby()`` adds a hot standby streaming from it, in a folder of its own inside.
 """
 
 import atexit
@@ -18,6 +19,7 @@ import signal
 import subprocess
 import sys
 import tempfile
+import time
 from pathlib import Path
 
 SCHEMA = Path(__file__).with_name("schema.sql")
@@ -95,6 +97,7 @@ class ThrowawayPostgres:
         self.settings = dict(settings or {})  # server settings beyond the defaults, such as preloads
         self.folder = None
         self.url = None
+        self.standby_url = None
         self._as_user = []
 
     # -- lifecycle -------------------------------------------------------------------
@@ -143,13 +146,15 @@ class ThrowawayPostgres:
         if folder is None:
             return
         try:
-            if (folder / "data" / "postmaster.pid").exists():
-                try:
-                    self._run(self._bin_dir / "pg_ctl", "-D", folder / "data", "-m", "immediate", "-w", "stop")
-                except RuntimeError:
-                    pass  # already stopped
+            for data in (folder / "standby" / "data", folder / "data"):
+                if (data / "postmaster.pid").exists():
+                    try:
+                        self._run(self._bin_dir / "pg_ctl", "-D", data, "-m", "immediate", "-w", "stop")
+                    except RuntimeError:
+                        pass  # already stopped
         finally:
             self.folder = None
+            self.standby_url = None
             shutil.rmtree(folder, ignore_errors=True)
 
     @property
@@ -177,6 +182,46 @@ class ThrowawayPostgres:
             "60",
             "start",
         )
+
+    def start_standby(self):
+        """Starts a hot standby of the server, streaming from it (pg_basebackup -R -X
+        stream), and returns its URL. It listens on a socket folder of its own and stops
+        with the server."""
+        folder = self._folder / "standby"
+        if (folder / "data" / "postmaster.pid").exists():
+            return self.standby_url
+        folder.mkdir(exist_ok=True)
+        if self._as_user:
+            shutil.chown(folder, SERVER_USER, SERVER_USER)
+        self._run(
+            self._bin_dir / "pg_basebackup",
+            "-D",
+            folder / "data",
+            "-h",
+            self._folder,
+            "-U",
+            SERVER_USER,
+            "-R",
+            "-X",
+            "stream",
+            "--checkpoint=fast",
+            "--no-sync",
+        )
+        self._run(
+            self._bin_dir / "pg_ctl",
+            "-D",
+            folder / "data",
+            "-l",
+            folder / "server.log",
+            "-o",
+            self._options.replace(f"-k {self._folder} ", f"-k {folder} ") + " -c hot_standby=on",
+            "-w",
+            "-t",
+            "60",
+            "start",
+        )
+        self.standby_url = self.url.replace(f"?host={self._folder}", f"?host={folder}")
+        return self.standby_url
 
     def __enter__(self):
         self.start()
@@ -223,6 +268,24 @@ class ThrowawayPostgres:
                 cursor.execute(f'create database "{self.dbname}"')
         finally:
             connection.close()
+
+
+def wait_for_replay(primary_engine, standby_engine, timeout=60.0):
+    """Waits until the standby has replayed everything the primary had written when it
+    was called; TimeoutError after ``timeout`` seconds."""
+    with primary_engine.connect() as connection:
+        [(written,)] = connection.exec_driver_sql("select pg_current_wal_insert_lsn()::text").fetchall()
+    deadline = time.monotonic() + timeout
+    while True:
+        with standby_engine.connect() as connection:
+            [(behind,)] = connection.exec_driver_sql(
+                f"select coalesce(pg_last_wal_replay_lsn() < '{written}'::pg_lsn, true)"
+            ).fetchall()
+        if not behind:
+            return
+        if time.monotonic() > deadline:
+            raise TimeoutError(f"the standby has not replayed up to {written} in {timeout:.0f} s")
+        time.sleep(0.02)
 
 
 def _stop_on_sigterm():
