@@ -41,8 +41,17 @@ def run(*command, cwd=ROOT):
     subprocess.run([str(part) for part in command], check=True, cwd=cwd)
 
 
+def builder(version):
+    """A venv of the interpreter, with pip: Debian's interpreters have none of their own."""
+    venv = ROOT / "build" / "wheel-venvs" / version
+    python = venv / "bin" / "python"
+    if not python.exists():
+        run(interpreter(version), "-m", "venv", "--clear", venv)
+    return python
+
+
 def build_wheel(version, raw):
-    python = interpreter(version)
+    python = builder(version)
     run(
         python,
         "-m",
