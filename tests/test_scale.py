@@ -134,15 +134,26 @@ class TestFigures:
 
 
 class TestBenchmarkTable:
-    def test_every_method_timed_and_indexes_given_back(self, installation, capsys):
+    def test_every_method_timed_and_the_reference_setup_given_back(self, installation, capsys):
+        setup = (
+            "select (select array(select unnest(reloptions) order by 1) from pg_class "
+            "where oid = 'augmented_data.order_cycles'::regclass), "
+            "(select setconfig from pg_db_role_setting where setrole = 0 "
+            "and setdatabase = (select oid from pg_database where datname = current_database()))"
+        )
         with installation.engine.connect() as connection:
             indexes = synthetic.reference_indexes(connection)
+        before = query(installation, setup)
         plans = io.StringIO()
         measured = scale.measure(installation, CRMS, runs=1, plans=plans)
         with installation.engine.connect() as connection:
-            assert synthetic.reference_indexes(connection) == indexes and len(indexes) >= 3
+            assert synthetic.reference_indexes(connection) == indexes and scale.ALL_TIME_INDEX in indexes
+        assert query(installation, setup) == before
         reports = [row for row, case in zip(measured, scale.cases(installation, CRMS)) if case[2]]
         assert len(measured) == 23 and len(reports) == 7
-        assert plans.getvalue().count("Execution Time") == 2 * 8  # cap_limits sends two statements
+        assert all(row[3] is not None and row[4] is not None for row in reports)
+        # every order report under the reference setup, before it and without the indexes;
+        # cap_limits sends two statements
+        assert plans.getvalue().count("Execution Time") == 3 * 8
         scale.report(measured, ORDERS, CRMS, 1)
         assert "mtd_cascade_report(1)" in capsys.readouterr().out
