@@ -220,7 +220,7 @@ class ThrowawayPostgres:
             "60",
             "start",
         )
-        self.standby_url = self.url.replace(f"?host={self._folder}", f"?host={folder}")
+        self.standby_url = f"postgresql+{driver()}://{SERVER_USER}@/{self.dbname}?host={folder}"
         return self.standby_url
 
     def __enter__(self):
