@@ -15,6 +15,7 @@ class Method(NamedTuple):
     name: str  # "__init__" for the constructor
     args: tuple = ()  # an ordinary call's arguments after self (after db for __init__)
     sends: bool = True  # whether the call sends a statement of its own
+    writes: bool = False  # whether that statement changes rows
 
     @property
     def label(self):
@@ -32,7 +33,7 @@ class Method(NamedTuple):
 METHODS = [
     Method("GatewaySettings", "__init__", sends=False),
     Method("GatewaySettings", "get_exploded"),
-    Method("GatewaySettings", "disable", (1, [2])),
+    Method("GatewaySettings", "disable", (1, [2]), writes=True),
     Method("GatewaySettings", "get_first_dom", sends=False),
     Method("GatewaySettings", "get_get_tomorrow", sends=False),
     Method("GatewaySettings", "cap_report", (1,)),
@@ -50,7 +51,7 @@ METHODS = [
     Method("GatewaySteps", "get_mid_numbers_by_gateway_id", (1, 1)),
     Method("CapReport", "__init__", sends=False),
     Method("CapReport", "get_alert_level"),
-    Method("CapReport", "increment_transaction_counts", (1, "nmi", 1, True)),
+    Method("CapReport", "increment_transaction_counts", (1, "nmi", 1, True), writes=True),
     Method("CapReport", "get_gateway_cap_model", (1,)),
     Method("CCTypeCapReport", "__init__", sends=False),
     Method("CCTypeCapReport", "get_alert_level"),
@@ -61,6 +62,8 @@ METHODS = [
 ]
 
 CLASSES = list(dict.fromkeys(method.cls for method in METHODS))
+READERS = [method for method in METHODS if method.sends and not method.writes]
+WRITERS = [method for method in METHODS if method.writes]
 
 
 def parameters(module):

@@ -3,18 +3,17 @@ its side is given, and each role is refused what its side does not need."""
 
 import contextlib
 
+import methods
 import pandas
 import pytest
 import sqlalchemy
 from conftest import query
-from methods import METHODS
+from methods import READERS
 
 import gateways
 from pgserver import sqlstate
 
-WRITERS = {"GatewaySettings.disable": "configuring", "CapReport.increment_transaction_counts": "counting"}
-READERS = [m for m in METHODS if m.sends and m.label not in WRITERS]
-CLASSES = {name: getattr(gateways, name) for name in {m.cls for m in METHODS}}
+CLASSES = {name: getattr(gateways, name) for name in methods.CLASSES}
 INSUFFICIENT_PRIVILEGE = "42501"
 
 
